@@ -1,0 +1,36 @@
+# The two commands: `make run` builds and starts the saver; `make test` builds every target and runs
+# every test. Both install missing Debian packages first.
+
+.PHONY: all deps build build-linux build-windows build-fuzz test run clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build-linux: deps
+	cmake --preset linux-debug
+	cmake --build --preset linux-debug
+	cmake --preset linux-release
+	cmake --build --preset linux-release
+
+build-windows: deps
+	cmake --preset mingw-i686-release
+	cmake --build --preset mingw-i686-release
+	cmake --preset mingw-x64-release
+	cmake --build --preset mingw-x64-release
+
+build: build-linux build-windows
+
+test: build
+	ctest --preset linux-debug
+	ctest --preset linux-release
+	ctest --preset mingw-x64-release
+
+run: deps
+	cmake --preset linux-release
+	cmake --build --preset linux-release
+	scripts/run-saver.sh build/linux-release
+
+clean:
+	rm -rf build

@@ -1,0 +1,12 @@
+# Strict warnings for every target of the project. LOOPSTER_WERROR turns them into errors; the
+# presets switch it on, so CI fails on any warning.
+option(LOOPSTER_WERROR "Treat warnings as errors" OFF)
+
+function(loopster_warnings target)
+    target_compile_options(${target} PRIVATE
+        -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wold-style-cast
+        -Wnon-virtual-dtor -Woverloaded-virtual -Wsuggest-override)
+    if(LOOPSTER_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+endfunction()

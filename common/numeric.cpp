@@ -1,0 +1,64 @@
+// Rounding, checked integer conversions and text-number conversions.
+#include "common/numeric.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "common/run_error.h"
+
+namespace loopster {
+
+double roundHalfEven(double value) { return std::nearbyint(value); }
+
+namespace {
+
+template <typename Int>
+Int checkedRound(double value) {
+    const double rounded = roundHalfEven(value);
+    // NaN fails both comparisons and so lands in the overflow branch too.
+    if (!(rounded >= static_cast<double>(std::numeric_limits<Int>::min()) &&
+          rounded <= static_cast<double>(std::numeric_limits<Int>::max()))) {
+        throw RunError(ErrorKind::Overflow);
+    }
+    return static_cast<Int>(rounded);
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::int16_t toInt16(double value) { return checkedRound<std::int16_t>(value); }
+std::int32_t toInt32(double value) { return checkedRound<std::int32_t>(value); }
+
+double floorOf(double value) { return std::floor(value); }
+
+double textToNumber(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    // from_chars also takes "inf" and "nan", which are not numbers to the user.
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) ||
+                          text.front() == '.')) {
+        throw RunError(ErrorKind::TypeMismatch);
+    }
+    double value = 0.0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        throw RunError(ErrorKind::TypeMismatch);
+    }
+    return negative ? -value : value;
+}
+
+std::string integerText(long long value) { return std::to_string(value); }
+
+}  // namespace loopster

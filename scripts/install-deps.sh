@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing loopster need, when any is missing.
+# Runs as root (apt-get); on a machine that has everything it does nothing.
+set -euo pipefail
+
+packages=(
+    cmake make g++ pkg-config
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    clang libclang-rt-14-dev
+    qt6-base-dev libgl-dev
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+    wine64
+    xvfb xdotool x11-utils imagemagick
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "error: installing packages needs root; run as root or install them yourself." >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,53 @@
+// The settings dialog's logic: it owns the controls' state (Text1, HScroll1, Option1/Option2),
+// loads itself at the first touch of any control or at Show, and reacts to the scroll bar, OK and
+// the close button. The window itself is a ConfigView of the platform.
+#pragma once
+
+#include <string>
+
+#include "platform/config_view.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/process.h"
+
+namespace loopster {
+
+class Config final : private ConfigEvents {
+public:
+    Config(ConfigView& view, Files& files, Desktop& desktop, Process& process,
+           const FileLocations& locations);
+
+    // The controls. Every access loads the dialog first (its load step runs once per process).
+    std::string Text1();
+    void setText1(const std::string& text);
+    int HScroll1();
+    // Sets the scroll bar's value; a change writes the same digits into Text1.
+    void setHScroll1(int value);
+    // True when Option1 (light) is selected.
+    bool Option1();
+    // Selects Option1 (light) when true, else Option2 (heavy); the two form one group.
+    void selectOption(bool light);
+    // Shows the dialog modeless.
+    void Show();
+
+    bool isLoaded() const { return m_loaded; }
+
+private:
+    void ensureLoaded();
+    void onScrollChange(int value) override;
+    void onOptionClick(bool light) override;
+    void onOkClick() override;
+    void onCloseRequest() override;
+
+    ConfigView& m_view;
+    Files& m_files;
+    Desktop& m_desktop;
+    Process& m_process;
+    FileLocations m_locations;
+    bool m_loaded = false;
+    std::string m_text1 = "30";
+    int m_scrollValue = 30;
+    bool m_option1 = true;
+};
+
+}  // namespace loopster

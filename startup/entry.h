@@ -1,0 +1,42 @@
+// The process entry as every executable uses it: the platform's services in one bundle, Main, and
+// the guard that turns a fatal run-time error into the standard message and a non-zero exit.
+#pragma once
+
+#include <functional>
+
+#include "platform/clock.h"
+#include "platform/config_view.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/gdi.h"
+#include "platform/process.h"
+#include "platform/random.h"
+#include "platform/saver_window.h"
+#include "settings_dialog/config.h"
+#include "startup/saver_state.h"
+
+namespace loopster {
+
+struct Platform {
+    Process& process;
+    Desktop& desktop;
+    Files& files;
+    Clock& clock;
+    EventLoop& eventLoop;
+    Random& random;
+    Gdi& gdi;
+    SaverWindow& saverWindow;
+    ConfigView& configView;
+    FileLocations locations;
+};
+
+// Picks the mode from the command line. Returns only in settings mode, after showing the dialog
+// modeless: the caller then runs its event loop until the dialog ends the process. In saver mode
+// the render loop never returns; every other start ends the process at once.
+void Main(Platform& platform, SaverState& state, Config& config);
+
+// Runs `body`; a RunError is shown with the standard message and ends the process with exit code 1.
+// Every platform wraps Main and each of its event handlers in this.
+void runGuarded(Process& process, const std::function<void()>& body);
+
+}  // namespace loopster
