@@ -9,7 +9,9 @@
 
 namespace loopster {
 
-double roundHalfEven(double value) { return std::nearbyint(value); }
+double roundHalfEven(double value) {
+    return std::nearbyint(value);
+}
 
 namespace {
 
@@ -24,14 +26,22 @@ Int checkedRound(double value) {
     return static_cast<Int>(rounded);
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
-std::int16_t toInt16(double value) { return checkedRound<std::int16_t>(value); }
-std::int32_t toInt32(double value) { return checkedRound<std::int32_t>(value); }
+std::int16_t toInt16(double value) {
+    return checkedRound<std::int16_t>(value);
+}
+std::int32_t toInt32(double value) {
+    return checkedRound<std::int32_t>(value);
+}
 
-double floorOf(double value) { return std::floor(value); }
+double floorOf(double value) {
+    return std::floor(value);
+}
 
 double textToNumber(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) {
@@ -46,8 +56,8 @@ double textToNumber(std::string_view text) {
         text.remove_prefix(1);
     }
     // from_chars also takes "inf" and "nan", which are not numbers to the user.
-    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) ||
-                          text.front() == '.')) {
+    if (text.empty() ||
+        !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.')) {
         throw RunError(ErrorKind::TypeMismatch);
     }
     double value = 0.0;
@@ -59,6 +69,8 @@ double textToNumber(std::string_view text) {
     return negative ? -value : value;
 }
 
-std::string integerText(long long value) { return std::to_string(value); }
+std::string integerText(long long value) {
+    return std::to_string(value);
+}
 
 }  // namespace loopster

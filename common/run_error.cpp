@@ -5,30 +5,48 @@ namespace loopster {
 
 int errorNumber(ErrorKind kind) {
     switch (kind) {
-        case ErrorKind::Overflow: return 6;
-        case ErrorKind::SubscriptOutOfRange: return 9;
-        case ErrorKind::DivisionByZero: return 11;
-        case ErrorKind::TypeMismatch: return 13;
-        case ErrorKind::FileNotFound: return 53;
-        case ErrorKind::InputPastEndOfFile: return 62;
-        case ErrorKind::PermissionDenied: return 70;
-        case ErrorKind::PathNotFound: return 76;
-        case ErrorKind::InvalidPropertyValue: return 380;
+        case ErrorKind::Overflow:
+            return 6;
+        case ErrorKind::SubscriptOutOfRange:
+            return 9;
+        case ErrorKind::DivisionByZero:
+            return 11;
+        case ErrorKind::TypeMismatch:
+            return 13;
+        case ErrorKind::FileNotFound:
+            return 53;
+        case ErrorKind::InputPastEndOfFile:
+            return 62;
+        case ErrorKind::PermissionDenied:
+            return 70;
+        case ErrorKind::PathNotFound:
+            return 76;
+        case ErrorKind::InvalidPropertyValue:
+            return 380;
     }
     return 0;
 }
 
 const char* errorText(ErrorKind kind) {
     switch (kind) {
-        case ErrorKind::Overflow: return "Overflow";
-        case ErrorKind::SubscriptOutOfRange: return "Subscript out of range";
-        case ErrorKind::DivisionByZero: return "Division by zero";
-        case ErrorKind::TypeMismatch: return "Type mismatch";
-        case ErrorKind::FileNotFound: return "File not found";
-        case ErrorKind::InputPastEndOfFile: return "Input past end of file";
-        case ErrorKind::PermissionDenied: return "Permission denied";
-        case ErrorKind::PathNotFound: return "Path not found";
-        case ErrorKind::InvalidPropertyValue: return "Invalid property value";
+        case ErrorKind::Overflow:
+            return "Overflow";
+        case ErrorKind::SubscriptOutOfRange:
+            return "Subscript out of range";
+        case ErrorKind::DivisionByZero:
+            return "Division by zero";
+        case ErrorKind::TypeMismatch:
+            return "Type mismatch";
+        case ErrorKind::FileNotFound:
+            return "File not found";
+        case ErrorKind::InputPastEndOfFile:
+            return "Input past end of file";
+        case ErrorKind::PermissionDenied:
+            return "Permission denied";
+        case ErrorKind::PathNotFound:
+            return "Path not found";
+        case ErrorKind::InvalidPropertyValue:
+            return "Invalid property value";
     }
     return "Unknown error";
 }

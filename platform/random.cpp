@@ -10,7 +10,7 @@ void StandardRandom::seed(float secondsSinceMidnight) {
 }
 
 float StandardRandom::next() {
-    const std::uint32_t bits = m_engine() >> 8;
+    const auto bits = static_cast<std::uint32_t>(m_engine() >> 8);
     return static_cast<float>(bits) * 0x1p-24f;
 }
 

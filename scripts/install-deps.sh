@@ -10,7 +10,7 @@ packages=(
     qt6-base-dev libgl-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64
-    xvfb xdotool x11-utils imagemagick
+    xvfb xdotool x11-utils imagemagick python3
 )
 
 missing=()
