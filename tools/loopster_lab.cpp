@@ -54,9 +54,8 @@ long long integerArg(std::string_view text, const char* name, long long low, lon
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
         value > high) {
-        throw UsageError{std::string(name) + " must be a whole number from " +
-                         std::to_string(low) + " to " + std::to_string(high) + ": '" +
-                         std::string(text) + "'"};
+        throw UsageError{std::string(name) + " must be a whole number from " + std::to_string(low) +
+                         " to " + std::to_string(high) + ": '" + std::string(text) + "'"};
     }
     return value;
 }
@@ -72,7 +71,9 @@ std::string json(double value) {
     return text;
 }
 
-std::string json(const std::string& text) { return "\"" + text + "\""; }
+std::string json(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 void curve(const std::vector<std::string_view>& args) {
     if (args.size() != 5) {
@@ -215,4 +216,6 @@ int run(int argc, char** argv) {
 }  // namespace
 }  // namespace loopster
 
-int main(int argc, char** argv) { return loopster::run(argc, argv); }
+int main(int argc, char** argv) {
+    return loopster::run(argc, argv);
+}
