@@ -32,7 +32,8 @@ public:
     // folder when missing. On failure the old file is untouched and the reason is returned.
     virtual std::optional<FileFailure> replaceFile(const std::string& path,
                                                    const std::string& content) = 0;
-    // Creates the file with the content (the folder must exist). On failure, the reason.
+    // Creates a new file with the content, creating the folder when missing. Never touches a file
+    // that already exists (that is a failure too). On failure, the reason.
     virtual std::optional<FileFailure> createFile(const std::string& path,
                                                   const std::string& content) = 0;
 };

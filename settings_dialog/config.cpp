@@ -1,14 +1,21 @@
-// The settings dialog's logic (first cut: holds the controls' state; the load step, the marker
-// file and saving arrive with the settings work).
+// The settings dialog's reactions: the load step with its marker file, the scroll bar's change,
+// OK (save, unload, end) and the close button (unload, end).
 #include "settings_dialog/config.h"
 
+#include <algorithm>
+
 #include "common/numeric.h"
+#include "startup/settings_file.h"
 
 namespace loopster {
 
 Config::Config(ConfigView& view, Files& files, Desktop& desktop, Process& process,
                const FileLocations& locations)
-    : m_view(view), m_files(files), m_desktop(desktop), m_process(process), m_locations(locations) {}
+    : m_view(view),
+      m_files(files),
+      m_desktop(desktop),
+      m_process(process),
+      m_locations(locations) {}
 
 void Config::ensureLoaded() {
     if (m_loaded) {
@@ -20,6 +27,18 @@ void Config::ensureLoaded() {
     m_view.showText1(m_text1);
     m_view.showScrollValue(m_scrollValue);
     m_view.showOption1(m_option1);
+    writeMarker();
+}
+
+// The marker says that the dialog has been loaded at least once on this machine; nothing reads it.
+// A marker that cannot be created is skipped, so the saver still starts; the next start will try
+// (and beep) again.
+void Config::writeMarker() {
+    if (!m_files.lookup(m_locations.markerFile).empty()) {
+        return;
+    }
+    m_desktop.beep();
+    static_cast<void>(m_files.createFile(m_locations.markerFile, kMarkerContent));
 }
 
 std::string Config::Text1() {
@@ -40,8 +59,8 @@ int Config::HScroll1() {
 
 void Config::setHScroll1(int value) {
     ensureLoaded();
+    value = std::clamp(value, kScrollMin, kScrollMax);
     if (value != m_scrollValue) {
-        m_scrollValue = value;
         m_view.showScrollValue(value);
         onScrollChange(value);
     }
@@ -64,13 +83,22 @@ void Config::Show() {
 }
 
 void Config::onScrollChange(int value) {
-    m_scrollValue = value;
-    setText1(integerText(value));
+    m_scrollValue = std::clamp(value, kScrollMin, kScrollMax);
+    setText1(integerText(m_scrollValue));
 }
 
-void Config::onOptionClick(bool light) { selectOption(light); }
+void Config::onOptionClick(bool light) {
+    selectOption(light);
+}
 
+// A save that fails keeps the dialog open with the old file intact, so the user can fix the folder
+// and press OK again, or close the dialog.
 void Config::onOkClick() {
+    if (const auto failure = SaveSettings(m_files, m_locations.settingsFile, *this)) {
+        m_view.showError("The settings could not be saved to " + m_locations.settingsFile +
+                         ".\n\n" + failure->reason);
+        return;
+    }
     m_view.unload();
     m_process.endProcess(0);
 }

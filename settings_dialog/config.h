@@ -1,6 +1,7 @@
 // The settings dialog's logic: it owns the controls' state (Text1, HScroll1, Option1/Option2),
 // loads itself at the first touch of any control or at Show, and reacts to the scroll bar, OK and
-// the close button. The window itself is a ConfigView of the platform.
+// the close button. The window itself is a ConfigView of the platform, which only shows the state
+// and reports the user's actions.
 #pragma once
 
 #include <string>
@@ -12,16 +13,26 @@
 
 namespace loopster {
 
+// What the load step writes when the marker file is missing: one quoted line, 31 bytes.
+inline constexpr const char* kMarkerContent = "\"created by settings control\"\r\n";
+
 class Config final : private ConfigEvents {
-public:
+  public:
+    // HScroll1's range and start value, in frames per second; arrow and trough steps are 1.
+    static constexpr int kScrollMin = 5;
+    static constexpr int kScrollMax = 100;
+    static constexpr int kScrollStart = 30;
+
     Config(ConfigView& view, Files& files, Desktop& desktop, Process& process,
            const FileLocations& locations);
+    Config(const Config&) = delete;
+    Config& operator=(const Config&) = delete;
 
     // The controls. Every access loads the dialog first (its load step runs once per process).
     std::string Text1();
     void setText1(const std::string& text);
     int HScroll1();
-    // Sets the scroll bar's value; a change writes the same digits into Text1.
+    // Sets the scroll bar's value, held to its range; a change writes the same digits into Text1.
     void setHScroll1(int value);
     // True when Option1 (light) is selected.
     bool Option1();
@@ -32,8 +43,9 @@ public:
 
     bool isLoaded() const { return m_loaded; }
 
-private:
+  private:
     void ensureLoaded();
+    void writeMarker();
     void onScrollChange(int value) override;
     void onOptionClick(bool light) override;
     void onOkClick() override;
@@ -46,7 +58,7 @@ private:
     FileLocations m_locations;
     bool m_loaded = false;
     std::string m_text1 = "30";
-    int m_scrollValue = 30;
+    int m_scrollValue = kScrollStart;
     bool m_option1 = true;
 };
 
