@@ -1,5 +1,6 @@
-# Cross-compiles for 32-bit Windows with MinGW-w64. SSE2 arithmetic keeps the i686 build's
-# rounding identical to the 64-bit builds: x87's 80-bit intermediates would change results.
+# Cross-compiles for 32-bit Windows with MinGW-w64: the shipped loopster.scr. SSE2 arithmetic keeps
+# the i686 build's rounding identical to the 64-bit builds: x87's 80-bit intermediates would change
+# results. Everything is linked statically, so the saver needs no DLL beyond the system's own.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
@@ -10,6 +11,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -ffp-contract=off -ffunction-sections -fdata-sections")
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -ffp-contract=off -ffunction-sections -fdata-sections")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--gc-sections")
+# Release executables carry no symbols: the size target is under 300 KB.
+set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT "-s")
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

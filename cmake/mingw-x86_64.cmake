@@ -1,5 +1,6 @@
 # Cross-compiles for 64-bit Windows with MinGW-w64: the build that the tests run under Wine, since
-# this machine cannot execute 32-bit code. Same sources and flags as the shipped i686 build.
+# this machine cannot execute 32-bit code. Same sources and flags as the shipped i686 build (SSE2
+# is the x86_64 baseline).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -10,4 +11,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -ffp-contract=off -ffunction-sections -fdata-sections")
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -ffp-contract=off -ffunction-sections -fdata-sections")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--gc-sections")
+set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT "-s")
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
+# The tests run the Windows executables through Wine (64-bit only) on a private prefix and display.
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    ${CMAKE_CURRENT_LIST_DIR}/../platform/win32/tests/wine_run.sh ${CMAKE_BINARY_DIR}/wineprefix)

@@ -1,0 +1,45 @@
+// The entry of loopster.scr: builds the Windows implementations of the platform seam, hands them to
+// Main, and in settings mode runs the message loop until the dialog ends the process.
+#include <memory>
+
+#include "platform/random.h"
+#include "platform/win32/config_dialog.h"
+#include "platform/win32/saver_window.h"
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_gdi.h"
+#include "platform/win32/win32_process.h"
+#include "settings_dialog/config.h"
+#include "startup/entry.h"
+#include "startup/saver_state.h"
+
+#include <commctrl.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    using namespace loopster;
+
+    // Loads version 6 of the common controls (the manifest asks for it), so the dialog's buttons
+    // and scroll bar get the system's current look.
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    Win32Process process;
+    Win32Desktop desktop;
+    Win32Files files;
+    Win32Clock clock;
+    Win32ConfigView configView(process);
+    Win32EventLoop eventLoop(configView);
+    StandardRandom random;
+    Win32Gdi gdi;
+    Win32SaverWindow saverWindow(process);
+    Platform platform{process,     desktop, files, clock,      eventLoop,
+                      random,      gdi,     saverWindow, configView, win32FileLocations()};
+
+    // The frame table and curve buffer are large: on the heap, not on the main thread's stack.
+    const auto state = std::make_unique<SaverState>();
+    Config config(configView, files, desktop, process, platform.locations);
+
+    runGuarded(process, [&] { Main(platform, *state, config); });
+    eventLoop.run();
+}

@@ -1,0 +1,213 @@
+// The saver window's creation, back buffer, painting and input messages.
+#include "platform/win32/saver_window.h"
+
+#include "platform/win32/guarded_call.h"
+
+namespace loopster {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"loopster.screeen";
+
+// Pointer coordinates in a mouse message are signed 16-bit values (negative on a monitor left of
+// or above the primary one).
+float pointerCoordinate(LPARAM lParam, int shift) {
+    return static_cast<float>(
+        static_cast<std::int16_t>(static_cast<std::uint16_t>((lParam >> shift) & 0xFFFF)));
+}
+
+}  // namespace
+
+Win32SaverWindow::~Win32SaverWindow() {
+    if (m_window != nullptr) {
+        DestroyWindow(m_window);
+    }
+    if (m_buffer != nullptr) {
+        SelectObject(m_buffer, m_initialBitmap);
+        DeleteDC(m_buffer);
+    }
+    if (m_bitmap != nullptr) {
+        DeleteObject(m_bitmap);
+    }
+}
+
+void Win32SaverWindow::ensureCreated() {
+    if (m_window != nullptr) {
+        return;
+    }
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Win32SaverWindow::windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass);
+
+    // Created at the screen's full size while still hidden, so the first pattern is already mapped
+    // to the size it is shown at.
+    m_window = CreateWindowExW(WS_EX_TOPMOST, kClassName, L"", WS_POPUP, 0, 0,
+                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                               nullptr, nullptr, instance, this);
+    const HDC screen = GetDC(m_window);
+    m_buffer = CreateCompatibleDC(screen);
+    ReleaseDC(m_window, screen);
+    resizeBuffer();
+}
+
+void Win32SaverWindow::resizeBuffer() {
+    RECT client{};
+    GetClientRect(m_window, &client);
+    const int width = client.right > 0 ? client.right : 1;
+    const int height = client.bottom > 0 ? client.bottom : 1;
+    if (m_bitmap != nullptr && width == m_width && height == m_height) {
+        return;
+    }
+    const HDC screen = GetDC(m_window);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    ReleaseDC(m_window, screen);
+    const HGDIOBJ previous = SelectObject(m_buffer, bitmap);
+    if (m_bitmap == nullptr) {
+        m_initialBitmap = previous;
+    } else {
+        DeleteObject(m_bitmap);
+    }
+    m_bitmap = bitmap;
+    m_width = width;
+    m_height = height;
+    fillBuffer();
+}
+
+void Win32SaverWindow::fillBuffer() {
+    const RECT all{0, 0, m_width, m_height};
+    const HBRUSH brush = CreateSolidBrush(m_backColor);
+    FillRect(m_buffer, &all, brush);
+    DeleteObject(brush);
+}
+
+int Win32SaverWindow::scaleHeight() {
+    ensureCreated();
+    RECT client{};
+    GetClientRect(m_window, &client);
+    return client.bottom;
+}
+
+int Win32SaverWindow::scaleWidth() {
+    ensureCreated();
+    RECT client{};
+    GetClientRect(m_window, &client);
+    return client.right;
+}
+
+void Win32SaverWindow::setBackColor(std::int32_t colour) {
+    ensureCreated();
+    m_backColor = static_cast<COLORREF>(colour) & 0x00FFFFFF;
+}
+
+void Win32SaverWindow::show() {
+    ensureCreated();
+    if (!IsWindowVisible(m_window)) {
+        ShowWindow(m_window, SW_SHOW);
+        SetForegroundWindow(m_window);
+        SetFocus(m_window);
+    }
+    UpdateWindow(m_window);
+}
+
+Handle Win32SaverWindow::hDC() {
+    ensureCreated();
+    return reinterpret_cast<Handle>(m_buffer);
+}
+
+void Win32SaverWindow::cls() {
+    ensureCreated();
+    fillBuffer();
+    // The frame that follows is drawn into the buffer before the loop pumps messages again, so the
+    // paint that this schedules shows the finished frame, never the cleared one.
+    InvalidateRect(m_window, nullptr, FALSE);
+}
+
+void Win32SaverWindow::close() {
+    ensureCreated();
+    SendMessageW(m_window, WM_CLOSE, 0, 0);
+}
+
+LRESULT CALLBACK Win32SaverWindow::windowProc(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Win32SaverWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || self->m_window != window) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->handleMessage(message, wParam, lParam);
+}
+
+LRESULT Win32SaverWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    SaverWindowEvents* handler = m_handler;
+    switch (message) {
+        case WM_ERASEBKGND:
+            // The paint covers the whole window from the buffer; erasing first would flicker.
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT paint{};
+            const HDC target = BeginPaint(m_window, &paint);
+            const RECT& area = paint.rcPaint;
+            BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                   m_buffer, area.left, area.top, SRCCOPY);
+            EndPaint(m_window, &paint);
+            return 0;
+        }
+        case WM_SIZE:
+            // A new size takes effect in the drawing with the next pattern, which reads it.
+            resizeBuffer();
+            return 0;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            if (handler != nullptr) {
+                const int key = static_cast<int>(wParam);
+                guardedCall(m_process, [handler, key] { handler->onKeyDown(key); });
+            }
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_XBUTTONDOWN:
+            if (handler != nullptr) {
+                // The buttons as the run-time numbers them: left 1, right 2, middle 4.
+                const int button = message == WM_LBUTTONDOWN   ? 1
+                                   : message == WM_RBUTTONDOWN ? 2
+                                   : message == WM_MBUTTONDOWN ? 4
+                                                               : 8;
+                guardedCall(m_process, [handler, button] { handler->onMouseDown(button); });
+            }
+            return message == WM_XBUTTONDOWN ? TRUE : 0;
+        case WM_LBUTTONUP:
+            if (handler != nullptr) {
+                guardedCall(m_process, [handler] { handler->onClick(); });
+            }
+            return 0;
+        case WM_MOUSEMOVE:
+            if (handler != nullptr) {
+                const float x = pointerCoordinate(lParam, 0);
+                const float y = pointerCoordinate(lParam, 16);
+                guardedCall(m_process, [handler, x, y] { handler->onMouseMove(x, y); });
+            }
+            return 0;
+        case WM_CLOSE:
+            if (handler != nullptr) {
+                guardedCall(m_process, [handler] { handler->onClose(); });
+            }
+            // Only a handler that lets the close go on gets here; without one, closing the saver
+            // still ends it.
+            m_process.endProcess(0);
+        default: break;
+    }
+    return DefWindowProcW(m_window, message, wParam, lParam);
+}
+
+}  // namespace loopster

@@ -1,0 +1,53 @@
+// The tick, the time of day and the message pump.
+#include "platform/win32/win32_clock.h"
+
+#include "platform/win32/windows_api.h"
+
+#include "platform/win32/config_dialog.h"
+
+namespace loopster {
+
+std::int32_t Win32Clock::GetTickCount() {
+    // The 32-bit counter read as signed: the conversion is modular, so the counter's wrap turns
+    // into the signed jump that the render loop's modular deadline arithmetic expects.
+    return static_cast<std::int32_t>(::GetTickCount());
+}
+
+float Win32Clock::secondsSinceMidnight() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    const double seconds = now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond +
+                           now.wMilliseconds / 1000.0;
+    return static_cast<float>(seconds);
+}
+
+void Win32EventLoop::pumpEvents() {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        const HWND dialog = m_dialog.handle();
+        if (dialog != nullptr && IsDialogMessageW(dialog, &message)) {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void Win32EventLoop::waitForEvents(std::int32_t timeoutMs) {
+    if (timeoutMs > 0) {
+        // MWMO_INPUTAVAILABLE also wakes for input already in the queue but seen by an earlier
+        // peek, so a key pressed during a frame never waits out the whole timeout.
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(timeoutMs), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+    }
+    pumpEvents();
+}
+
+void Win32EventLoop::run() {
+    for (;;) {
+        WaitMessage();
+        pumpEvents();
+    }
+}
+
+}  // namespace loopster

@@ -1,0 +1,26 @@
+// Files on Windows: the exact-path lookup with FindFirstFileW, bounded reads, and replacement by a
+// temporary file beside the target that MoveFileExW renames over it.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "platform/files.h"
+
+namespace loopster {
+
+// The fixed places of the two files: the settings in c:\temp and the marker in c:\windows\temp.
+FileLocations win32FileLocations();
+
+class Win32Files final : public Files {
+public:
+    std::string lookup(const std::string& path) override;
+    std::optional<std::string> readPrefix(const std::string& path, std::size_t maxBytes) override;
+    std::optional<FileFailure> replaceFile(const std::string& path,
+                                           const std::string& content) override;
+    std::optional<FileFailure> createFile(const std::string& path,
+                                          const std::string& content) override;
+};
+
+}  // namespace loopster
