@@ -1,7 +1,7 @@
 # The two commands: `make run` builds and starts the saver; `make test` builds every target and runs
 # every test. Both install missing Debian packages first.
 
-.PHONY: all deps build build-linux build-windows build-fuzz test run clean
+.PHONY: all deps build build-linux build-windows build-fuzz fuzz test run clean
 
 all: build
 
@@ -22,7 +22,17 @@ build-windows: deps
 
 build: build-linux build-windows
 
-test: build
+build-fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+
+# The settings reader under libFuzzer for a bounded 30 seconds; a crash or a broken invariant fails.
+fuzz: build-fuzz
+	mkdir -p build/fuzz/settings_corpus
+	build/fuzz/startup/settings_fuzz -max_total_time=30 -max_len=8192 -print_final_stats=1 \
+		build/fuzz/settings_corpus startup/fuzz_seeds
+
+test: build fuzz
 	ctest --preset linux-debug
 	ctest --preset linux-release
 	ctest --preset mingw-x64-release
