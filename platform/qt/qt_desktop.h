@@ -1,0 +1,18 @@
+// The desktop on Qt: the primary screen's size in twips, the pointer and the beep.
+#pragma once
+
+#include "platform/desktop.h"
+
+namespace loopster {
+
+class QtDesktop final : public Desktop {
+  public:
+    // Pixels times 1440 / the screen's logical dots per inch (15 twips a pixel at 96 dpi).
+    double screenWidthTwips() override;
+    double screenHeightTwips() override;
+    // X clamps the pointer to the screen, so twips park it in the bottom-right corner.
+    void SetCursorPos(int x, int y) override;
+    void beep() override;
+};
+
+}  // namespace loopster

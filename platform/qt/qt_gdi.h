@@ -1,0 +1,35 @@
+// The drawing calls on Qt: pens are numbered handles to QPens, and the one device context is the
+// saver window's back buffer. Lines are drawn without antialiasing, as the system's pens draw them.
+#pragma once
+
+#include <QPen>
+#include <QPoint>
+#include <cstddef>
+#include <map>
+#include <vector>
+
+#include "platform/gdi.h"
+#include "platform/qt/qt_saver_window.h"
+
+namespace loopster {
+
+class QtGdi final : public Gdi {
+  public:
+    explicit QtGdi(QtSaverWindow& window) : m_window(window) {}
+
+    Handle CreatePen(int style, int width, std::int32_t colour) override;
+    Handle SelectObject(Handle dc, Handle pen) override;
+    bool Polyline(Handle dc, const CurvePoint* points, int count) override;
+    bool DeleteObject(Handle pen) override;
+
+    std::size_t livePens() const { return m_pens.size(); }
+
+  private:
+    QtSaverWindow& m_window;
+    std::map<Handle, QPen> m_pens;
+    Handle m_nextPen = 0x1000;
+    Handle m_selected = 0;
+    std::vector<QPoint> m_points;
+};
+
+}  // namespace loopster

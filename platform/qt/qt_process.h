@@ -1,0 +1,36 @@
+// The process on Linux: the previous-instance test is an advisory lock on a file in the user's
+// runtime folder, which the system releases when the process dies, however it dies; the command
+// line is the arguments joined with single blanks; ending flushes the standard streams and exits
+// at once, also from inside a Qt event handler.
+#pragma once
+
+#include <string>
+
+#include "platform/process.h"
+
+namespace loopster {
+
+class QtProcess final : public Process {
+  public:
+    // Takes the arguments before QApplication removes its own options from them.
+    QtProcess(int argc, char** argv);
+
+    // Takes the lock on the first call and keeps it for the life of the process.
+    bool previousInstance() override;
+    std::string commandLine() override { return m_commandLine; }
+    [[noreturn]] void endProcess(int exitCode) override;
+    void showFatalError(const std::string& message) override;
+
+  private:
+    std::string m_commandLine;
+    int m_lockFd = -1;
+};
+
+// argv[1..] joined with single blanks: "/s", "/p 123", or "" without arguments.
+std::string joinArguments(int argc, char** argv);
+
+// $XDG_RUNTIME_DIR/loopster.lock; without a usable runtime folder, loopster/instance.lock in the
+// user's cache folder ($XDG_CACHE_HOME or ~/.cache), created when missing.
+std::string instanceLockPath();
+
+}  // namespace loopster

@@ -1,0 +1,218 @@
+// The Qt saver window and its widget.
+#include "platform/qt/qt_saver_window.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+
+#include "platform/qt/timing_log.h"
+#include "startup/entry.h"
+
+namespace loopster {
+
+std::uint32_t toQRgb(std::int32_t colour) {
+    const auto value = static_cast<std::uint32_t>(colour);
+    const std::uint32_t red = value & 0xFFu;
+    const std::uint32_t green = (value >> 8) & 0xFFu;
+    const std::uint32_t blue = std::min<std::uint32_t>(value >> 16, 0xFFu);
+    return 0xFF000000u | (red << 16) | (green << 8) | blue;
+}
+
+// The widget turns Qt's events into the saver window's events. Every handler runs guarded, since
+// no exception may unwind through Qt's event loop; ending the process there never returns.
+class SaverWidget final : public QWidget {
+  public:
+    SaverWidget(Process& process, SaverWindowEvents*& handler)
+        : m_process(process), m_handler(handler) {
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        // Every pixel comes from the back buffer, so Qt need not clear or compose behind it.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setMouseTracking(true);
+        setFocusPolicy(Qt::StrongFocus);
+        // The hidden window already has the screen's size, so the first pattern is mapped to the
+        // full screen rather than to a normal-sized window.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            setGeometry(screen->geometry());
+        }
+        resizeBuffer(size());
+    }
+
+    QImage& buffer() { return m_buffer; }
+
+    void setBackColour(std::uint32_t rgb) { m_backColour = rgb; }
+
+    // Clears what the last frames drew. Only the inked area needs clearing while the buffer holds
+    // nothing else, which keeps a full-screen clear off every frame.
+    void clearBuffer() {
+        if (m_filledWith == m_backColour) {
+            fillBuffer(m_inked);
+        } else {
+            fillBuffer(m_buffer.rect());
+            m_filledWith = m_backColour;
+        }
+        m_inked = QRect();
+    }
+
+    void inked(const QRect& area) {
+        const QRect clipped = area.intersected(m_buffer.rect());
+        m_inked |= clipped;
+        m_dirty |= clipped;
+        timingLog("drawn");
+        m_frameWaiting = true;
+        update(m_dirty);
+        m_dirty = QRegion();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        for (const QRect& rect : event->region()) {
+            painter.drawImage(rect, m_buffer, rect);
+        }
+        if (m_frameWaiting) {
+            m_frameWaiting = false;
+            timingLog("shown");
+        }
+    }
+
+    void resizeEvent(QResizeEvent* event) override {
+        resizeBuffer(event->size());
+        QWidget::resizeEvent(event);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        dispatch([event](SaverWindowEvents& handler) { handler.onKeyDown(event->key()); });
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        dispatch([event](SaverWindowEvents& handler) {
+            handler.onMouseDown(static_cast<int>(event->button()));
+        });
+    }
+    void mouseReleaseEvent(QMouseEvent* /*event*/) override {
+        dispatch([](SaverWindowEvents& handler) { handler.onClick(); });
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        const QPointF position = event->position();
+        dispatch([position](SaverWindowEvents& handler) {
+            handler.onMouseMove(static_cast<float>(position.x()), static_cast<float>(position.y()));
+        });
+    }
+    void closeEvent(QCloseEvent* event) override {
+        dispatch([](SaverWindowEvents& handler) { handler.onClose(); });
+        event->accept();
+    }
+
+  private:
+    template <typename Action>
+    void dispatch(Action action) {
+        if (m_handler != nullptr) {
+            SaverWindowEvents& handler = *m_handler;
+            runGuarded(m_process, [&handler, &action] { action(handler); });
+        }
+    }
+
+    void resizeBuffer(const QSize& size) {
+        if (m_buffer.size() == size) {
+            return;
+        }
+        m_buffer = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        m_buffer.fill(m_backColour);
+        m_filledWith = m_backColour;
+        m_inked = QRect();
+    }
+
+    void fillBuffer(const QRect& area) {
+        if (area.isEmpty()) {
+            return;
+        }
+        QPainter painter(&m_buffer);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(area, QColor::fromRgb(m_backColour));
+        m_dirty |= area;
+    }
+
+    Process& m_process;
+    SaverWindowEvents*& m_handler;
+    QImage m_buffer;
+    std::uint32_t m_backColour = 0xFF000000u;
+    std::uint32_t m_filledWith = 0xFF000000u;
+    // Drawn since the last clear, and changed since the last repaint request, in pixels.
+    QRect m_inked;
+    QRegion m_dirty;
+    bool m_frameWaiting = false;
+};
+
+QtSaverWindow::QtSaverWindow(Process& process) : m_process(process) {}
+
+QtSaverWindow::~QtSaverWindow() = default;
+
+SaverWidget& QtSaverWindow::created() {
+    if (!m_widget) {
+        m_widget = std::make_unique<SaverWidget>(m_process, m_handler);
+    }
+    return *m_widget;
+}
+
+void QtSaverWindow::setEventHandler(SaverWindowEvents* handler) {
+    m_handler = handler;
+}
+
+int QtSaverWindow::scaleHeight() {
+    return created().height();
+}
+
+int QtSaverWindow::scaleWidth() {
+    return created().width();
+}
+
+void QtSaverWindow::setBackColor(std::int32_t colour) {
+    created().setBackColour(toQRgb(colour));
+}
+
+void QtSaverWindow::show() {
+    SaverWidget& widget = created();
+    if (widget.isVisible()) {
+        return;
+    }
+    widget.showFullScreen();
+    widget.raise();
+    widget.activateWindow();
+    widget.setFocus();
+}
+
+// One window, one back buffer: its device context is a constant handle.
+Handle QtSaverWindow::hDC() {
+    created();
+    return 1;
+}
+
+void QtSaverWindow::cls() {
+    created().clearBuffer();
+}
+
+void QtSaverWindow::close() {
+    created().close();
+}
+
+QImage& QtSaverWindow::backBuffer() {
+    return created().buffer();
+}
+
+void QtSaverWindow::inked(const QRect& area) {
+    created().inked(area);
+}
+
+QWidget* QtSaverWindow::widget() {
+    return &created();
+}
+
+}  // namespace loopster
