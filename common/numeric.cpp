@@ -9,35 +9,17 @@
 
 namespace loopster {
 
-double roundHalfEven(double value) {
-    return std::nearbyint(value);
+void throwOverflow() {
+    throw RunError(ErrorKind::Overflow);
 }
 
 namespace {
-
-template <typename Int>
-Int checkedRound(double value) {
-    const double rounded = roundHalfEven(value);
-    // NaN fails both comparisons and so lands in the overflow branch too.
-    if (!(rounded >= static_cast<double>(std::numeric_limits<Int>::min()) &&
-          rounded <= static_cast<double>(std::numeric_limits<Int>::max()))) {
-        throw RunError(ErrorKind::Overflow);
-    }
-    return static_cast<Int>(rounded);
-}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
 }  // namespace
-
-std::int16_t toInt16(double value) {
-    return checkedRound<std::int16_t>(value);
-}
-std::int32_t toInt32(double value) {
-    return checkedRound<std::int32_t>(value);
-}
 
 double floorOf(double value) {
     return std::floor(value);

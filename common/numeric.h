@@ -2,7 +2,9 @@
 // 32-bit integers, and the conversions between sheet texts and numbers.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -10,11 +12,32 @@ namespace loopster {
 
 // Rounds to the nearest integer, ties to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2). Relies on the
 // default rounding mode, which nothing in the program changes.
-double roundHalfEven(double value);
+// Inline, like the two conversions below: the curve tracer and the pixel mapping call them for
+// every point of every frame.
+inline double roundHalfEven(double value) {
+    return std::nearbyint(value);
+}
+
+// Raises the overflow error; kept out of line so the conversions stay small.
+[[noreturn]] void throwOverflow();
 
 // Round half to even, then a value outside the target range (or NaN) is the overflow error.
-std::int16_t toInt16(double value);
-std::int32_t toInt32(double value);
+template <typename Int>
+inline Int checkedRound(double value) {
+    const double rounded = roundHalfEven(value);
+    // NaN fails both comparisons and so lands in the overflow branch too.
+    if (!(rounded >= static_cast<double>(std::numeric_limits<Int>::min()) &&
+          rounded <= static_cast<double>(std::numeric_limits<Int>::max()))) [[unlikely]] {
+        throwOverflow();
+    }
+    return static_cast<Int>(rounded);
+}
+inline std::int16_t toInt16(double value) {
+    return checkedRound<std::int16_t>(value);
+}
+inline std::int32_t toInt32(double value) {
+    return checkedRound<std::int32_t>(value);
+}
 
 // The largest integer not above the value, as a double.
 double floorOf(double value);
