@@ -6,7 +6,7 @@
 start_private_xvfb() {
     local size=$1 dir=$2
     : >"$dir/display"
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/xvfb.log" &
     XVFB_PID=$!
     local i
     for i in $(seq 200); do
@@ -60,7 +60,8 @@ poll_until() {
 # rings), but each one is drawn around it. $1 is a scratch file for the screenshot.
 centre_has_ink() {
     local file=$1
-    import -window root "ppm:$file" 2>/dev/null || return 1
+    # Eight bits a channel: ImageMagick may otherwise write 16-bit samples, six bytes a pixel.
+    import -window root -depth 8 "ppm:$file" 2>/dev/null || return 1
     python3 - "$file" <<'PY'
 import sys
 data = open(sys.argv[1], "rb").read()
