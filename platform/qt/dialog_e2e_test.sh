@@ -1,0 +1,229 @@
+#!/usr/bin/env bash
+# The settings dialog end to end, on a private Xvfb with a private home: `loopster /c` shows the
+# dialog and creates the marker file; a click on OK saves the defaults and ends the process; Return
+# (the focus starts on OK) saves what the dialog loaded; the close button saves nothing. Then
+# `loopster /s` runs at the saved rate with the saved line width.
+set -euo pipefail
+
+saver=${1:?usage: dialog_e2e_test.sh PATH_TO_LOOPSTER}
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/private-xvfb.sh
+. "$here/../../scripts/private-xvfb.sh"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    stop_private_xvfb
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -s "$work/loopster.log" ]; then
+        echo "The program's messages:" >&2
+        grep -v '^loopster-timing ' "$work/loopster.log" >&2 || true
+    fi
+    exit 1
+}
+
+use_private_home "$work"
+start_private_xvfb 1024x768 "$work"
+
+settings="$XDG_CONFIG_HOME/loopster/tovren.txt"
+marker="$XDG_STATE_HOME/loopster/tovren.txt"
+
+running() { kill -0 "$1" 2>/dev/null; }
+ended() { ! running "$1"; }
+hex() { od -An -tx1 -v "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//' | tr a-f A-F; }
+
+# The dialog's window, once it is mapped; prints its id.
+dialog_window() {
+    xdotool search --onlyvisible --name '^loopster configure$' 2>/dev/null | head -n 1
+}
+dialog_shown() { [ -n "$(dialog_window)" ]; }
+
+# Starts `loopster /c` and waits for its dialog; sets program_pid and window.
+start_dialog() {
+    "$saver" /c 2>>"$work/loopster.log" &
+    program_pid=$!
+    pids+=("$program_pid")
+    poll_until 10 dialog_shown || fail "no dialog within 10 s"
+    window=$(dialog_window)
+    # The window is mapped before Qt has painted it; a screenshot before then is blank.
+    sleep 0.3
+}
+
+# Waits for the program to end and checks that it ended normally.
+expect_end() {
+    local what=$1
+    poll_until 5 ended "$program_pid" || fail "$what did not end the program"
+    local code=0
+    wait "$program_pid" || code=$?
+    [ "$code" -eq 0 ] || fail "$what: exit code $code"
+}
+
+# Asks the dialog to close the way a window manager's close button does: a WM_DELETE_WINDOW
+# message sent straight to the window (there is no window manager on this display).
+close_window() {
+    python3 - "$1" <<'PY'
+import ctypes, sys
+
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5)]
+
+class Event(ctypes.Union):
+    _fields_ = [("client", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x11.XInternAtom.restype = ctypes.c_ulong
+x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                           ctypes.POINTER(Event)]
+x11.XFlush.argtypes = [ctypes.c_void_p]
+x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+display = x11.XOpenDisplay(None)
+if not display:
+    sys.exit("cannot open the display")
+window = int(sys.argv[1])
+event = Event()
+event.client.type = 33  # ClientMessage
+event.client.window = window
+event.client.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+event.client.format = 32
+event.client.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+event.client.data[1] = 0  # CurrentTime
+x11.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+x11.XFlush(display)
+x11.XCloseDisplay(display)
+PY
+}
+
+# Prints how many distinct colours the picture has; a blank window has one or two.
+colour_count() {
+    convert "$1" -format '%k' info:
+}
+
+# --- The first start: a click on OK saves the defaults.
+
+start_dialog
+import -window "$window" "$work/dialog.png" 2>/dev/null || fail "no screenshot of the dialog"
+colours=$(colour_count "$work/dialog.png")
+[ "$colours" -ge 8 ] || fail "the dialog looks blank ($colours colours)"
+echo "ok: loopster /c shows the dialog ($colours colours)"
+
+[ "$(stat -c %s "$marker" 2>/dev/null)" = 31 ] || fail "the marker file is missing or not 31 bytes"
+echo "ok: the marker file holds 31 bytes"
+[ ! -e "$settings" ] || fail "showing the dialog wrote the settings file"
+
+# The OK button's place comes from the dialog's twip table (840, 2400, 735 x 375 in a client area
+# 2430 twips wide), scaled the way the dialog scales it: by the client width in pixels.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+ok_x=$(((840 + 735 / 2) * WIDTH / 2430))
+ok_y=$(((2400 + 375 / 2) * WIDTH / 2430))
+xdotool mousemove --window "$window" --sync "$ok_x" "$ok_y" click 1
+expect_end "a click on OK"
+[ "$(hex "$settings")" = "33 30 0D 0A 31 0D 0A" ] ||
+    fail "OK saved $(hex "$settings"), not the defaults"
+echo "ok: a click on OK at $ok_x,$ok_y saves 33 30 0D 0A 31 0D 0A and ends the process"
+
+# --- Return with the focus on OK saves what the dialog loaded, in the program's own form.
+
+printf '10\n2\n' >"$settings"
+touch -d '2001-01-01' "$marker"
+marker_time=$(stat -c %Y "$marker")
+start_dialog
+# Real key presses go to the window with the input focus, which the dialog takes when it shows.
+xdotool windowfocus --sync "$window" key Return
+expect_end "Return"
+[ "$(hex "$settings")" = "31 30 0D 0A 32 0D 0A" ] ||
+    fail "Return saved $(hex "$settings"), not 10 and heavy"
+[ "$(stat -c %Y "$marker")" = "$marker_time" ] || fail "a later start touched the marker file"
+echo "ok: Return saves the loaded 10 and heavy as 31 30 0D 0A 32 0D 0A; the marker stays untouched"
+
+# --- The close button saves nothing and ends the process.
+
+saved=$(hex "$settings")
+cp -p "$settings" "$work/before.txt"
+start_dialog
+# Moves the thumb one step, so that a save would show.
+xdotool windowfocus --sync "$window" key Tab Right
+sleep 0.2
+close_window "$window"
+expect_end "the close button"
+[ "$(hex "$settings")" = "$saved" ] || fail "the close button changed the settings file"
+[ "$(stat -c %y "$settings")" = "$(stat -c %y "$work/before.txt")" ] ||
+    fail "the close button rewrote the settings file"
+[ "$(find "$XDG_CONFIG_HOME/loopster" -type f | wc -l)" -eq 1 ] ||
+    fail "the close button left files beside the settings: $(ls -A "$XDG_CONFIG_HOME/loopster")"
+echo "ok: the close button ends the process and writes nothing"
+
+# --- The saver runs at the saved 10 frames per second with 2-pixel lines.
+
+LOOPSTER_TIMING_LOG=1 "$saver" /s 2>>"$work/loopster.log" &
+program_pid=$!
+pids+=("$program_pid")
+poll_until 10 centre_has_ink "$work/shot.ppm" || fail "the saver drew nothing within 10 s"
+sleep 2
+import -window root -depth 8 "ppm:$work/shot.ppm"
+xdotool key space
+expect_end "a key in the saver"
+
+# The mean interval between frames drawn, in ms, over the run's frames after the first.
+interval=$(awk '$1 == "loopster-timing" && $2 == "drawn" {
+        if (n > 0) { sum += $3 - last } last = $3; n++ }
+    END { if (n > 2) printf "%.1f", sum / (n - 1) / 1e6 }' "$work/loopster.log")
+[ -n "$interval" ] || fail "the saver logged fewer than three frames"
+awk -v ms="$interval" 'BEGIN { exit !(ms >= 95 && ms <= 105) }' ||
+    fail "the saver drew a frame every $interval ms, not every 100 ms"
+echo "ok: the saver draws a frame every $interval ms at the saved rate of 10"
+
+# A line one pixel wide has no pixel with an inked neighbour on both axes except where it crosses
+# itself; a line two pixels wide has almost nothing else. Prints the share of inked pixels that do.
+python3 - "$work/shot.ppm" >"$work/thick.txt" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace():
+        pos += 1
+    end = pos
+    while not data[end:end + 1].isspace():
+        end += 1
+    fields.append(data[pos:end])
+    pos = end
+pos += 1
+width, height = int(fields[1]), int(fields[2])
+pixels = data[pos:pos + width * height * 3]
+def ink(x, y):
+    if 0 <= x < width and 0 <= y < height:
+        i = (y * width + x) * 3
+        return pixels[i:i + 3] != b"\0\0\0"
+    return False
+inked = both = 0
+for y in range(height):
+    row = pixels[y * width * 3:(y + 1) * width * 3]
+    if not row.strip(b"\0"):
+        continue
+    for x in range(width):
+        if ink(x, y):
+            inked += 1
+            if (ink(x - 1, y) or ink(x + 1, y)) and (ink(x, y - 1) or ink(x, y + 1)):
+                both += 1
+print(f"{both / inked:.2f}" if inked else "0")
+PY
+thick=$(cat "$work/thick.txt")
+awk -v share="$thick" 'BEGIN { exit !(share >= 0.8) }' ||
+    fail "only $thick of the inked pixels belong to a 2-pixel line"
+echo "ok: the saver draws heavy lines ($thick of the inked pixels have neighbours both ways)"
+
+echo "PASS"
