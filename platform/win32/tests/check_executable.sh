@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Checks a built loopster.scr from its PE headers, as `objdump -p` reports them: the right
+# architecture (PE32 for the i686 build that ships, PE32+ for the x86_64 build that the tests run),
+# the Windows GUI subsystem, imports from the system's own DLLs only (a static build must not need
+# the MinGW runtime DLLs on the user's machine), the release size limit, and the resources that
+# Windows looks for: the manifest, the version information, the icon and the dialog frame.
+#
+# Usage: check_executable.sh EXE OBJDUMP
+# The expected architecture follows from the objdump's target prefix (i686-... or x86_64-...).
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+    echo "usage: $0 EXE OBJDUMP" >&2
+    exit 2
+fi
+exe=$1
+objdump=$2
+max_bytes=$((300 * 1024))
+
+# Lower-case names of DLLs that every Windows installation has. Anything else, and the MinGW runtime
+# DLLs (libstdc++-6, libgcc_s_*, libwinpthread-1) in particular, would stop the saver from starting.
+system_dlls=" kernel32.dll user32.dll gdi32.dll comctl32.dll msvcrt.dll advapi32.dll shell32.dll \
+ole32.dll oleaut32.dll comdlg32.dll shlwapi.dll uxtheme.dll dwmapi.dll winmm.dll version.dll \
+bcrypt.dll ntdll.dll ws2_32.dll "
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+case "$(basename "$objdump")" in
+    i686-*)
+        want_format=pei-i386 want_magic=010b
+        ;;
+    x86_64-*)
+        want_format=pei-x86-64 want_magic=020b
+        ;;
+    *)
+        echo "cannot tell the target architecture from the objdump name: $objdump" >&2
+        exit 2
+        ;;
+esac
+
+headers=$("$objdump" -p "$exe")
+
+format=$(sed -n 's/.*file format \(.*\)$/\1/p' <<<"$headers" | head -n 1)
+[ "$format" = "$want_format" ] || fail "file format is '$format', expected '$want_format'"
+
+magic=$(awk '$1 == "Magic" { print $2 }' <<<"$headers")
+[ "$magic" = "$want_magic" ] || fail "optional header magic is '$magic', expected '$want_magic'"
+
+subsystem=$(awk '$1 == "Subsystem" { print $2 }' <<<"$headers")
+[ "$subsystem" = "00000002" ] ||
+    fail "subsystem is '$subsystem', expected 00000002 (Windows GUI): a console saver opens a console window"
+
+# Address-space randomisation and no-execute data, which the linker sets by default and a stray
+# flag could switch off.
+for characteristic in DYNAMIC_BASE NX_COMPAT; do
+    grep -q "^[[:space:]]*$characteristic\$" <<<"$headers" ||
+        fail "DllCharacteristics lacks $characteristic"
+done
+
+mapfile -t dlls < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
+[ ${#dlls[@]} -gt 0 ] || fail "no import table found"
+for dll in "${dlls[@]}"; do
+    lower=$(tr '[:upper:]' '[:lower:]' <<<"$dll")
+    case "$system_dlls" in
+        *" $lower "*) ;;
+        *) fail "imports $dll, which is not a system DLL" ;;
+    esac
+done
+
+size=$(stat -c %s "$exe")
+[ "$size" -lt "$max_bytes" ] || fail "size is $size bytes, the limit is $max_bytes"
+
+# Resource types in the top level of the resource directory: 3 icon, 5 dialog, 14 icon group,
+# 16 version, 24 manifest.
+mapfile -t types < <(sed -n 's/^[0-9a-f]\{3\}   Entry: ID: 0x\([0-9a-f]*\),.*/\1/p' <<<"$headers")
+has_type() {
+    local type
+    for type in "${types[@]}"; do
+        [ $((16#$type)) -eq "$1" ] && return 0
+    done
+    return 1
+}
+for wanted in "3 icon" "5 dialog" "14 icon group" "16 version" "24 manifest"; do
+    has_type "${wanted%% *}" || fail "no ${wanted#* } resource (type ${wanted%% *})"
+done
+
+# The manifest is stored as plain text, and the version block starts with its fixed signature.
+grep -aq 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$exe" ||
+    fail "the manifest does not ask for common controls 6"
+grep -aq 'PerMonitorV2' "$exe" || fail "the manifest does not declare per-monitor DPI awareness"
+LC_ALL=C grep -aqP '\xbd\x04\xef\xfe' "$exe" || fail "no fixed version information block"
+
+echo "$exe: $format, magic $magic, subsystem $subsystem, $size bytes (limit $max_bytes)"
+echo "imports: ${dlls[*]}"
+if [ "$failures" -gt 0 ]; then
+    exit 1
+fi
+echo "OK"
