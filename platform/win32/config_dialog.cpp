@@ -40,9 +40,10 @@ struct ControlLayout {
 // The labels and the frame take no focus; Text1 is display-only (disabled), so the focus goes
 // from OK to the scroll bar and on to the line-width group.
 const std::array<ControlLayout, 11> kControls{{
+    // Short enough for four lines of the dialog font in the label's 855 twips.
     {LOOPSTER_LABEL1, L"STATIC",
-     L"Choose how many frames per second the saver draws at most and how heavy its lines are.",
-     SS_LEFT, 0, 120, 120, 2175, 855, false},
+     L"The saver's top frame rate and line width. OK saves them in c:\\temp.", SS_LEFT, 0, 120, 120,
+     2175, 855, false},
     {IDOK, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 840, 2400, 735, 375,
      false},
     {LOOPSTER_HSCROLL1, L"SCROLLBAR", L"", SBS_HORZ | WS_TABSTOP | WS_GROUP, 0, 120, 1080, 1575,
@@ -50,9 +51,11 @@ const std::array<ControlLayout, 11> kControls{{
     {LOOPSTER_TEXT1, L"EDIT", L"30", ES_LEFT | ES_AUTOHSCROLL | WS_DISABLED | WS_TABSTOP | WS_GROUP,
      WS_EX_CLIENTEDGE, 1800, 1080, 495, 285, false},
     {LOOPSTER_FRAME1, L"BUTTON", L"line width", BS_GROUPBOX | WS_GROUP, 0, 0, 0, 2175, 615, true},
-    {LOOPSTER_OPTION1, L"BUTTON", L"Option1", BS_RADIOBUTTON | WS_TABSTOP | WS_GROUP, 0, 120, 240,
-     255, 255, true},
-    {LOOPSTER_OPTION2, L"BUTTON", L"Option2", BS_RADIOBUTTON, 0, 1200, 240, 255, 255, true},
+    // Automatic option buttons: the dialog manager selects them with the arrow keys as well as
+    // with a click, and each selection reaches the settings through BN_CLICKED.
+    {LOOPSTER_OPTION1, L"BUTTON", L"Option1", BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 0, 120,
+     240, 255, 255, true},
+    {LOOPSTER_OPTION2, L"BUTTON", L"Option2", BS_AUTORADIOBUTTON, 0, 1200, 240, 255, 255, true},
     {LOOPSTER_LABEL2, L"STATIC", L"heavy", SS_LEFT | WS_GROUP, 0, 1440, 240, 735, 255, true},
     {LOOPSTER_LABEL3, L"STATIC", L"light", SS_LEFT, 0, 360, 240, 495, 255, true},
     {LOOPSTER_LABEL4, L"STATIC", L"max frame rate", SS_CENTER, 0, 120, 1320, 1575, 255, false},
@@ -85,11 +88,15 @@ int dialogDpi(HWND dialog) {
     return dpi > 0 ? dpi : 96;
 }
 
-int pixels(int twips, int dpi) { return MulDiv(twips, dpi, kTwipsPerInch); }
+int pixels(int twips, int dpi) {
+    return MulDiv(twips, dpi, kTwipsPerInch);
+}
 
 }  // namespace
 
-Win32ConfigView::~Win32ConfigView() { unload(); }
+Win32ConfigView::~Win32ConfigView() {
+    unload();
+}
 
 void Win32ConfigView::create() {
     if (m_dialog != nullptr) {
@@ -138,8 +145,8 @@ void Win32ConfigView::createControls() {
                  work.top + (work.bottom - work.top - height) / 2, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
-    const HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(LOOPSTER_ICON), IMAGE_ICON, 0, 0,
-                                   LR_DEFAULTSIZE);
+    const HANDLE icon =
+        LoadImageW(instance, MAKEINTRESOURCEW(LOOPSTER_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
     SendMessageW(m_dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
 
@@ -159,7 +166,8 @@ void Win32ConfigView::showOption1(bool light) {
     const HWND selected = control(light ? LOOPSTER_OPTION1 : LOOPSTER_OPTION2);
     const HWND other = control(light ? LOOPSTER_OPTION2 : LOOPSTER_OPTION1);
     SetWindowLongPtrW(selected, GWL_STYLE, GetWindowLongPtrW(selected, GWL_STYLE) | WS_TABSTOP);
-    SetWindowLongPtrW(other, GWL_STYLE, GetWindowLongPtrW(other, GWL_STYLE) & ~LONG_PTR{WS_TABSTOP});
+    SetWindowLongPtrW(other, GWL_STYLE,
+                      GetWindowLongPtrW(other, GWL_STYLE) & ~LONG_PTR{WS_TABSTOP});
 }
 
 void Win32ConfigView::show() {
@@ -186,15 +194,26 @@ void Win32ConfigView::onScroll(int code, int thumbPosition) {
     int value = current;
     switch (code) {
         case SB_LINELEFT:
-        case SB_PAGELEFT: value = current - 1; break;
+        case SB_PAGELEFT:
+            value = current - 1;
+            break;
         case SB_LINERIGHT:
-        case SB_PAGERIGHT: value = current + 1; break;
-        case SB_LEFT: value = kScrollMin; break;
-        case SB_RIGHT: value = kScrollMax; break;
+        case SB_PAGERIGHT:
+            value = current + 1;
+            break;
+        case SB_LEFT:
+            value = kScrollMin;
+            break;
+        case SB_RIGHT:
+            value = kScrollMax;
+            break;
         // The value follows a dragged thumb only when it is released; SB_THUMBTRACK while it
         // moves, and SB_ENDSCROLL after every action, change nothing.
-        case SB_THUMBPOSITION: value = thumbPosition; break;
-        default: return;
+        case SB_THUMBPOSITION:
+            value = thumbPosition;
+            break;
+        default:
+            return;
     }
     value = value < kScrollMin ? kScrollMin : value > kScrollMax ? kScrollMax : value;
     if (value == current) {
@@ -253,7 +272,8 @@ INT_PTR Win32ConfigView::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
                 unload();
             }
             return TRUE;
-        default: return FALSE;
+        default:
+            return FALSE;
     }
 }
 
