@@ -35,6 +35,7 @@ fuzz: build-fuzz
 test: build fuzz
 	ctest --preset linux-debug
 	ctest --preset linux-release
+	ctest --preset mingw-i686-release
 	ctest --preset mingw-x64-release
 
 run: deps
