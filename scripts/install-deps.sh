@@ -9,7 +9,7 @@ packages=(
     clang libclang-rt-14-dev
     qt6-base-dev libgl-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    wine64
+    wine64 fonts-wine
     xvfb xdotool x11-utils imagemagick python3
 )
 
