@@ -186,13 +186,16 @@ if window=$(wait_window --name '^loopster configure$'); then
     [ "$(hex_of "$marker")" = "$(printf '"created by settings control"\r\n' | od -An -v -tx1 | tr -d ' \n')" ] ||
         fail "marker file is not the 31 bytes of the quoted line: $(hex_of "$marker")"
     [ ! -e "$settings" ] || fail "the settings file exists before OK"
-    sleep 0.5
-    import -window root "$workdir/screen-dialog.png"
     crop=$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))
-    convert "$workdir/screen-dialog.png" -crop "$crop" +repage "$workdir/dialog.png"
-    # Dark text on a light face: a blank or black window fails.
-    dark=$(convert "$workdir/dialog.png" -colorspace Gray -threshold 40% -negate \
-        -format '%[fx:mean]' info:)
+    # Dark text on a light face: a blank or black window fails. Looked at until it is painted.
+    for _ in $(seq 10); do
+        sleep 0.3
+        import -window root "$workdir/screen-dialog.png"
+        convert "$workdir/screen-dialog.png" -crop "$crop" +repage "$workdir/dialog.png"
+        dark=$(convert "$workdir/dialog.png" -colorspace Gray -threshold 40% -negate \
+            -format '%[fx:mean]' info:)
+        awk -v d="$dark" 'BEGIN { exit !(d > 0.01 && d < 0.6) }' && break
+    done
     awk -v d="$dark" 'BEGIN { exit !(d > 0.01 && d < 0.6) }' ||
         fail "the dialog screenshot does not look like a dialog (dark share $dark)"
 
@@ -241,10 +244,14 @@ if window=$(wait_window --name '^loopster configure$'); then
     sleep 0.3
     text1_shot "$workdir/text1-dragging.png"
     xdotool mouseup 1
-    sleep 0.3
-    text1_shot "$workdir/text1-released.png"
-    while_dragging=$(compare -metric AE "$workdir/text1-before.png" "$workdir/text1-dragging.png" null: 2>&1 || true)
-    after_release=$(compare -metric AE "$workdir/text1-before.png" "$workdir/text1-released.png" null: 2>&1 || true)
+    changed() { compare -metric AE "$workdir/text1-before.png" "$1" null: 2>&1 || true; }
+    while_dragging=$(changed "$workdir/text1-dragging.png")
+    for _ in $(seq 10); do
+        sleep 0.3
+        text1_shot "$workdir/text1-released.png"
+        after_release=$(changed "$workdir/text1-released.png")
+        [ "$after_release" = "0" ] || break
+    done
     note "Text1 pixels changed: $while_dragging while dragging, $after_release after the release"
     [ "$while_dragging" = "0" ] || fail "Text1 followed the thumb while it was dragged"
     [ "$after_release" != "0" ] || fail "Text1 did not follow the thumb when it was released"
@@ -315,7 +322,7 @@ mv "$workdir/temp-saved" "$prefix/drive_c/temp"
 echo "/s: picture, pointer, second instance, key"
 start_saver /s
 saver_pid=$last_pid
-if wait_window --classname '^loopster\.scr$' >/dev/null; then
+if saver_window=$(wait_window --classname '^loopster\.scr$'); then
     [ "$(pointer)" = "1023,767" ] || fail "pointer at $(pointer), expected the bottom-right corner 1023,767"
     # A pattern can start with a small or empty curve: look a few times.
     for attempt in 1 2 3 4 5 6; do
@@ -338,6 +345,12 @@ if wait_window --classname '^loopster\.scr$' >/dev/null; then
     fi
     running "$saver_pid" || fail "the first /s ended when the second started"
 
+    # Keys go to the X input focus, which Wine moves to the saver when it activates it.
+    for _ in $(seq 50); do
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$saver_window" ] && break
+        sleep 0.1
+    done
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$saver_window" ] || fail "the saver window has no keyboard focus"
     xdotool key shift
     wait_exit "$saver_pid" 5 || fail "/s is still running 5 s after a key press"
 else
