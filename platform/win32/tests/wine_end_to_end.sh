@@ -46,17 +46,14 @@ fail() {
 note() { echo "  $*"; }
 elapsed_ms() { echo $((($(date +%s%N) - $1) / 1000000)); }
 
-xvfb_pid=
-saver_pids=()
+# Stopping the wine server ends every Wine process of the prefix; then this shell's own
+# background jobs that are still running (Xvfb, a saver that did not end) are stopped by their ids.
 cleanup() {
     local pid
-    for pid in "${saver_pids[@]}"; do
+    "$wineserver" -k 2>/dev/null || true
+    for pid in $(jobs -p); do
         kill "$pid" 2>/dev/null || true
     done
-    "$wineserver" -k 2>/dev/null || true
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-    fi
 }
 trap cleanup EXIT
 
@@ -64,13 +61,13 @@ trap cleanup EXIT
 # the root window shows X's grey weave, so a black screenshot proves that the saver covers it.
 display_file=$workdir/display
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
 for _ in $(seq 100); do
     [ -s "$display_file" ] && break
     sleep 0.05
 done
 [ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$(cat "$display_file")
+display=$(cat "$display_file")
+export DISPLAY=:$display
 
 # One persistent wine server for every run below, stopped by the cleanup.
 mkdir -p "$prefix"
@@ -95,7 +92,6 @@ last_pid=
 start_saver() {
     "$wine" 'C:\loopster.scr' "$@" >/dev/null 2>&1 &
     last_pid=$!
-    saver_pids+=("$last_pid")
 }
 
 # Waits up to $2 seconds for process $1 to end; on success its exit code is in $exit_code.
@@ -143,7 +139,9 @@ non_black() {
 pointer() { xdotool getmouselocation | sed 's/^x:\([0-9]*\) y:\([0-9]*\).*/\1,\2/'; }
 
 echo "switches that end at once"
-[ ! -e "$settings" ] && [ ! -e "$marker" ] || fail "the fresh prefix already has a settings or marker file"
+if [ -e "$settings" ] || [ -e "$marker" ]; then
+    fail "the fresh prefix already has a settings or marker file"
+fi
 touch "$workdir/stamp"
 for arguments in "" "/p 1234" "/a" "/S"; do
     t=$(date +%s%N)
@@ -264,8 +262,9 @@ if window=$(wait_window --name '^loopster configure$'); then
 else
     fail "the settings dialog did not appear on the second start"
 fi
-[ -f "$marker" ] && [ ! -s "$marker" ] && [ "$(stat -c %Y "$marker")" = "$marker_time" ] ||
+if ! [ -f "$marker" ] || [ -s "$marker" ] || [ "$(stat -c %Y "$marker")" != "$marker_time" ]; then
     fail "the second start rewrote the marker file"
+fi
 [ "$(hex_of "$settings" 2>/dev/null || true)" = "$settings_before" ] ||
     fail "closing the dialog changed the settings file"
 
@@ -394,8 +393,9 @@ if wait_window --classname '^loopster\.scr$' >/dev/null; then
 else
     fail "the saver window did not appear"
 fi
-[ ! -s "$marker" ] && [ "$(stat -c %Y "$marker")" = "$marker_time" ] ||
+if [ -s "$marker" ] || [ "$(stat -c %Y "$marker")" != "$marker_time" ]; then
     fail "a saver run rewrote the marker file"
+fi
 [ "$(hex_of "$settings")" = "33320d0a320d0a" ] || fail "a saver run changed the settings file"
 
 echo "wine end-to-end: $(elapsed_ms "$began") ms, $failures failure(s)"
