@@ -29,36 +29,38 @@ bool QtGdi::Polyline(Handle dc, const CurvePoint* points, int count) {
     if (dc != m_window.hDC() || pen == m_pens.end() || count < 2) {
         return false;
     }
+    QImage& buffer = m_window.backBuffer();
+    const int width = pen->second.width();
+    // The pen reaches past the points by up to its width. Points far outside the window are
+    // passed on as they are (the painter clips them); only the reported areas are held near it.
+    const int margin = width + 1;
+    const int right = buffer.width() + margin;
+    const int bottom = buffer.height() + margin;
+    const auto near = [margin](int value, int limit) { return std::clamp(value, -margin, limit); };
+
+    const auto segments = static_cast<std::size_t>(count - 1);
     m_points.resize(static_cast<std::size_t>(count));
-    // Points far outside the window are passed on as they are; the painter clips them.
-    int left = points[0].x;
-    int right = points[0].x;
-    int top = points[0].y;
-    int bottom = points[0].y;
+    m_areas.resize(segments);
     for (std::size_t j = 0; j < m_points.size(); ++j) {
-        const CurvePoint& point = points[j];
-        m_points[j] = QPoint(point.x, point.y);
-        left = std::min(left, point.x);
-        right = std::max(right, point.x);
-        top = std::min(top, point.y);
-        bottom = std::max(bottom, point.y);
+        m_points[j] = QPoint(points[j].x, points[j].y);
+    }
+    for (std::size_t j = 0; j < segments; ++j) {
+        const QPoint& from = m_points[j];
+        const QPoint& to = m_points[j + 1];
+        m_areas[j] = QRect(QPoint(near(std::min(from.x(), to.x()), right),
+                                  near(std::min(from.y(), to.y()), bottom)),
+                           QPoint(near(std::max(from.x(), to.x()), right),
+                                  near(std::max(from.y(), to.y()), bottom)))
+                         .adjusted(-margin, -margin, margin, margin);
     }
 
-    QImage& buffer = m_window.backBuffer();
     QPainter painter(&buffer);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(pen->second);
     painter.drawPolyline(m_points.data(), count);
     painter.end();
 
-    // The pen reaches past the points by up to its width; the window clips the area to itself.
-    const QRect buffered = buffer.rect();
-    const int margin = pen->second.width() + 1;
-    const QRect bounds(QPoint(std::clamp(left - margin, -1, buffered.right() + 1),
-                              std::clamp(top - margin, -1, buffered.bottom() + 1)),
-                       QPoint(std::clamp(right + margin, -1, buffered.right() + 1),
-                              std::clamp(bottom + margin, -1, buffered.bottom() + 1)));
-    m_window.inked(bounds);
+    m_window.inked(m_areas);
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QPen>
 #include <QPoint>
+#include <QRect>
 #include <cstddef>
 #include <map>
 #include <vector>
@@ -29,7 +30,9 @@ class QtGdi final : public Gdi {
     std::map<Handle, QPen> m_pens;
     Handle m_nextPen = 0x1000;
     Handle m_selected = 0;
+    // Reused from frame to frame, so that drawing allocates nothing once the first is drawn.
     std::vector<QPoint> m_points;
+    std::vector<QRect> m_areas;
 };
 
 }  // namespace loopster

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/process.h"
 #include "platform/saver_window.h"
@@ -36,8 +37,9 @@ class QtSaverWindow final : public SaverWindow {
 
     // The back buffer behind the device context, created with the window.
     QImage& backBuffer();
-    // The drawing calls report each area they changed; the window repaints it at the next pump.
-    void inked(const QRect& area);
+    // The drawing calls report the areas they changed, in pixels (a frame's polyline one for each
+    // segment); the window repaints them at the next pump.
+    void inked(const std::vector<QRect>& areas);
 
     // The widget, created at the first use; for tests.
     QWidget* widget();
