@@ -2,6 +2,7 @@
 // saver window's back buffer. Lines are drawn without antialiasing, as the system's pens draw them.
 #pragma once
 
+#include <QLine>
 #include <QPen>
 #include <QPoint>
 #include <QRect>
@@ -32,6 +33,7 @@ class QtGdi final : public Gdi {
     Handle m_selected = 0;
     // Reused from frame to frame, so that drawing allocates nothing once the first is drawn.
     std::vector<QPoint> m_points;
+    std::vector<QLine> m_lines;
     std::vector<QRect> m_areas;
 };
 
