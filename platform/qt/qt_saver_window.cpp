@@ -11,11 +11,13 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cstddef>
 
 #include "platform/qt/dirty_tiles.h"
 #include "platform/qt/timing_log.h"
+#include "platform/qt/x11_shm_presenter.h"
 #include "startup/entry.h"
 
 namespace loopster {
@@ -48,13 +50,25 @@ class SaverWidget final : public QWidget {
         resizeBuffer(size());
     }
 
-    QImage& buffer() { return m_buffer; }
+    ~SaverWidget() override {
+        // The buffer may lie in the presenter's memory.
+        m_buffer = QImage();
+        m_presenter.reset();
+    }
+    SaverWidget(const SaverWidget&) = delete;
+    SaverWidget& operator=(const SaverWidget&) = delete;
+
+    QImage& buffer() {
+        settle();
+        return m_buffer;
+    }
 
     void setBackColour(std::uint32_t rgb) { m_backColour = rgb; }
 
     // Clears what the last frames drew. Only the inked tiles need clearing while the buffer holds
     // nothing else, which keeps a full-screen clear off every frame.
     void clearBuffer() {
+        settle();
         if (m_filledWith == m_backColour) {
             for (const QRect& run : m_tiles.clearInked()) {
                 fillBuffer(run);
@@ -65,7 +79,11 @@ class SaverWidget final : public QWidget {
             m_tiles.markChanged(m_buffer.rect());
             m_filledWith = m_backColour;
         }
-        repaintChanged();
+        // Put straight to the window, the cleared tiles wait for the frame drawn next, so the
+        // screen never shows the curve half gone.
+        if (!direct()) {
+            repaintChanged();
+        }
     }
 
     void inked(const std::vector<QRect>& areas) {
@@ -74,10 +92,33 @@ class SaverWidget final : public QWidget {
         }
         timingLog("drawn");
         m_frameWaiting = true;
-        repaintChanged();
+        if (direct()) {
+            putChanged();
+        } else {
+            repaintChanged();
+        }
     }
 
   protected:
+    bool event(QEvent* event) override {
+        // The native window exists once the widget is shown; its exposures are watched from then.
+        if (event->type() == QEvent::Show && !m_watchingExposure && windowHandle() != nullptr) {
+            windowHandle()->installEventFilter(this);
+            m_watchingExposure = true;
+        }
+        return QWidget::event(event);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Qt answers an exposure by sending what its backing store holds, which the frames put
+        // straight to the window have not been kept in. Marking the widget dirty first makes Qt
+        // paint it from the back buffer before sending.
+        if (event->type() == QEvent::Expose && watched == windowHandle() && direct()) {
+            update();
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
         // Each rectangle is drawn from a view of the buffer's own rows rather than as a part of
@@ -140,10 +181,57 @@ class SaverWidget final : public QWidget {
         if (m_buffer.size() == size) {
             return;
         }
-        m_buffer = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        const QSize bufferSize = size.expandedTo(QSize(1, 1));
+        m_buffer = QImage();
+        m_presenter.reset();
+        m_presenter = X11ShmPresenter::create(*this, bufferSize);
+        if (m_presenter) {
+            // Rows of whole 32-bit pixels, as the presenter lays them out; the image does not own
+            // the memory and must not outlive the presenter.
+            m_buffer = QImage(m_presenter->memory(), bufferSize.width(), bufferSize.height(),
+                              bufferSize.width() * static_cast<int>(sizeof(std::uint32_t)),
+                              QImage::Format_RGB32);
+        } else {
+            m_buffer = QImage(bufferSize, QImage::Format_RGB32);
+        }
         m_buffer.fill(m_backColour);
         m_filledWith = m_backColour;
         m_tiles.resize(m_buffer.size());
+    }
+
+    // Whether frames go straight to the window rather than through Qt's repaint.
+    bool direct() const { return m_presenter != nullptr; }
+
+    // Before the buffer is written, the server must have read what was last put from it.
+    void settle() {
+        if (m_presenter) {
+            m_presenter->settle();
+        }
+    }
+
+    // Puts what changed since the last put straight to the window. Should the window not take
+    // the buffer's pixels after all, the presenter goes and Qt repaints from then on; the buffer
+    // is copied out of the presenter's memory first.
+    void putChanged() {
+        const QRegion changed = m_tiles.takeChanged();
+        // Until Qt has seen the window exposed nothing put would show; the exposure repaints it
+        // whole, and that paint counts as the frame shown.
+        const QWindow* window = windowHandle();
+        if (window == nullptr || !window->isExposed()) {
+            return;
+        }
+        if (m_presenter->put(changed)) {
+            if (m_frameWaiting) {
+                m_frameWaiting = false;
+                timingLog("shown");
+            }
+            return;
+        }
+        QImage copy = m_buffer.copy();
+        m_buffer = QImage();
+        m_presenter.reset();
+        m_buffer = std::move(copy);
+        update();
     }
 
     // Asks Qt to repaint what changed since the last request; it does so at the next pump.
@@ -170,11 +258,14 @@ class SaverWidget final : public QWidget {
 
     Process& m_process;
     SaverWindowEvents*& m_handler;
+    // Declared before the buffer, which may lie in its memory, so it goes after it.
+    std::unique_ptr<X11ShmPresenter> m_presenter;
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
     std::uint32_t m_filledWith = 0xFF000000u;
     DirtyTiles m_tiles;
     bool m_frameWaiting = false;
+    bool m_watchingExposure = false;
 };
 
 QtSaverWindow::QtSaverWindow(Process& process) : m_process(process) {}

@@ -1,6 +1,8 @@
 // The saver window on Qt 6: a borderless, black, full-screen widget, hidden until the render loop
-// shows it. Frames are drawn into a persistent back buffer that the widget copies to the screen
-// when it repaints, so clearing never flickers and an uncovered window repaints itself.
+// shows it. Frames are drawn into a persistent back buffer, so clearing never flickers and an
+// uncovered window repaints itself from it. On X11 with MIT-SHM the buffer lies in shared memory
+// and each frame's changed tiles are put straight to the window (X11ShmPresenter); elsewhere the
+// widget copies them to the screen when Qt repaints it.
 #pragma once
 
 #include <QImage>

@@ -1,0 +1,210 @@
+// The shared-memory back buffer and its puts to the window, over Qt's own X connection.
+#include "platform/qt/x11_shm_presenter.h"
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <QWidget>
+#include <bit>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+namespace loopster {
+
+namespace {
+
+bool isSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+// LOOPSTER_NO_SHM_PUT=1 keeps Qt's repaint path, to compare the two or to rule this one out; so
+// does Qt's own switch for keeping shared memory off the X connection.
+bool disabledByEnvironment() {
+    return isSet("LOOPSTER_NO_SHM_PUT") || isSet("QT_XCB_NO_MITSHM");
+}
+
+}  // namespace
+
+struct X11ShmPresenter::Segment {
+    xcb_connection_t* connection = nullptr;
+    void* address = nullptr;
+    xcb_shm_seg_t id = 0;
+
+    Segment() = default;
+    Segment(const Segment&) = delete;
+    Segment& operator=(const Segment&) = delete;
+    ~Segment() {
+        // The connection outlives the window in the executable; without the application it is
+        // gone, and the server detached the segment when it closed.
+        if (id != 0 && qGuiApp != nullptr) {
+            xcb_shm_detach(connection, id);
+            xcb_flush(connection);
+        }
+        if (address != nullptr) {
+            shmdt(address);
+        }
+    }
+};
+
+std::unique_ptr<X11ShmPresenter> X11ShmPresenter::create(QWidget& window, const QSize& size) {
+    if (disabledByEnvironment() || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return nullptr;
+    }
+#if QT_CONFIG(xcb)
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+#else
+    // A Qt built without X11 has no connection to share.
+    xcb_connection_t* connection = nullptr;
+#endif
+    if (connection == nullptr || size.isEmpty()) {
+        return nullptr;
+    }
+    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(connection, &xcb_shm_id);
+    if (shm == nullptr || shm->present == 0) {
+        return nullptr;
+    }
+    // The buffer's RGB32 words go to the server as they lie in memory.
+    const std::uint8_t hostOrder = std::endian::native == std::endian::little
+                                       ? XCB_IMAGE_ORDER_LSB_FIRST
+                                       : XCB_IMAGE_ORDER_MSB_FIRST;
+    if (xcb_get_setup(connection)->image_byte_order != hostOrder) {
+        return nullptr;
+    }
+
+    const std::size_t bytes = static_cast<std::size_t>(size.width()) *
+                              static_cast<std::size_t>(size.height()) * sizeof(std::uint32_t);
+    const int shmId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (shmId < 0) {
+        return nullptr;
+    }
+    auto segment = std::make_unique<Segment>();
+    segment->connection = connection;
+    void* address = shmat(shmId, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        shmctl(shmId, IPC_RMID, nullptr);
+        return nullptr;
+    }
+    segment->address = address;
+    const xcb_shm_seg_t id = xcb_generate_id(connection);
+    // Checked once, at the start: a server on another machine cannot see the segment.
+    xcb_generic_error_t* error = xcb_request_check(
+        connection, xcb_shm_attach_checked(connection, id, static_cast<std::uint32_t>(shmId), 1));
+    // Both sides have it now; it goes away when both have let go of it.
+    shmctl(shmId, IPC_RMID, nullptr);
+    if (error != nullptr) {
+        std::free(error);
+        return nullptr;
+    }
+    segment->id = id;
+    return std::unique_ptr<X11ShmPresenter>(
+        new X11ShmPresenter(window, connection, std::move(segment), size));
+}
+
+X11ShmPresenter::X11ShmPresenter(QWidget& window, xcb_connection_t* connection,
+                                 std::unique_ptr<Segment> segment, const QSize& size)
+    : m_window(window), m_connection(connection), m_segment(std::move(segment)), m_size(size) {}
+
+X11ShmPresenter::~X11ShmPresenter() {
+    if (qGuiApp == nullptr) {
+        return;
+    }
+    // The segment must not go while the server may still read from it.
+    settle();
+    if (m_gc != 0) {
+        xcb_free_gc(m_connection, m_gc);
+    }
+}
+
+std::uint8_t* X11ShmPresenter::memory() const {
+    return static_cast<std::uint8_t*>(m_segment->address);
+}
+
+void X11ShmPresenter::settle() {
+    if (!m_fenced) {
+        return;
+    }
+    // The reply to a request sent after the puts: the server handles a connection's requests in
+    // order, so once it has answered, it has read the puts' pixels.
+    xcb_get_input_focus_cookie_t cookie{};
+    cookie.sequence = m_fence;
+    m_fenced = false;
+    std::free(xcb_get_input_focus_reply(m_connection, cookie, nullptr));
+}
+
+bool X11ShmPresenter::prepare() {
+    const auto window = static_cast<xcb_window_t>(m_window.winId());
+    if (window == m_drawable && m_gc != 0) {
+        return true;
+    }
+    xcb_get_geometry_reply_t* geometry =
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr);
+    if (geometry == nullptr) {
+        return false;
+    }
+    const std::uint8_t depth = geometry->depth;
+    std::free(geometry);
+    // Depth 24 held in 32-bit words is the layout of RGB32: 0x00RRGGBB, the top byte unused.
+    bool wordPixels = false;
+    const xcb_setup_t* setup = xcb_get_setup(m_connection);
+    for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem != 0;
+         xcb_format_next(&formats)) {
+        if (formats.data->depth == depth) {
+            wordPixels = formats.data->bits_per_pixel == 32;
+        }
+    }
+    if (depth != 24 || !wordPixels) {
+        return false;
+    }
+    if (m_gc != 0) {
+        xcb_free_gc(m_connection, m_gc);
+    }
+    m_gc = xcb_generate_id(m_connection);
+    const std::uint32_t noExposures = 0;
+    xcb_create_gc(m_connection, m_gc, window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+    m_drawable = window;
+    m_depth = depth;
+    return true;
+}
+
+bool X11ShmPresenter::put(const QRegion& region) {
+    if (!m_usable) {
+        return false;
+    }
+    if (region.isEmpty() || !m_window.testAttribute(Qt::WA_WState_Created)) {
+        return true;
+    }
+    if (!prepare()) {
+        m_usable = false;
+        return false;
+    }
+    const QRect whole(QPoint(0, 0), m_size);
+    for (const QRect& area : region) {
+        const QRect rect = area.intersected(whole);
+        if (rect.isEmpty()) {
+            continue;
+        }
+        xcb_shm_put_image(
+            m_connection, m_drawable, m_gc, static_cast<std::uint16_t>(m_size.width()),
+            static_cast<std::uint16_t>(m_size.height()), static_cast<std::uint16_t>(rect.x()),
+            static_cast<std::uint16_t>(rect.y()), static_cast<std::uint16_t>(rect.width()),
+            static_cast<std::uint16_t>(rect.height()), static_cast<std::int16_t>(rect.x()),
+            static_cast<std::int16_t>(rect.y()), m_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
+            m_segment->id, 0);
+    }
+    // A previous fence, if any, is older than this one and answered before it.
+    if (m_fenced) {
+        xcb_discard_reply(m_connection, m_fence);
+    }
+    m_fence = xcb_get_input_focus(m_connection).sequence;
+    m_fenced = true;
+    xcb_flush(m_connection);
+    return true;
+}
+
+}  // namespace loopster
