@@ -249,9 +249,13 @@ class SaverWidget final : public QWidget {
         if (clipped.isEmpty()) {
             return;
         }
+        // One call for the pixels: every scanLine() checks whether the image must be detached.
+        std::uint8_t* const bits = m_buffer.bits();
+        const auto stride = static_cast<std::size_t>(m_buffer.bytesPerLine());
         const auto width = static_cast<std::size_t>(clipped.width());
         for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
-            auto* row = reinterpret_cast<std::uint32_t*>(m_buffer.scanLine(y));
+            auto* row =
+                reinterpret_cast<std::uint32_t*>(bits + static_cast<std::size_t>(y) * stride);
             std::fill_n(row + clipped.left(), width, m_backColour);
         }
     }
