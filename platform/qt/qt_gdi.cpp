@@ -4,8 +4,17 @@
 #include <QColor>
 #include <QPainter>
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 
 namespace loopster {
+
+namespace {
+
+// The longest piece of a segment reported as one inked area, in pixels along its longer axis.
+constexpr int kPieceLength = 16;
+
+}  // namespace
 
 Handle QtGdi::CreatePen(int /*style*/, int width, std::int32_t colour) {
     // A wide solid pen of the system has round ends and joins; width 0 or less means one pixel.
@@ -49,19 +58,42 @@ bool QtGdi::Polyline(Handle dc, const CurvePoint* points, int count) {
     const auto segments = static_cast<std::size_t>(count - 1);
     m_points.resize(static_cast<std::size_t>(count));
     m_lines.resize(segments);
-    m_areas.resize(segments);
+    m_areas.clear();
     for (std::size_t j = 0; j < m_points.size(); ++j) {
         m_points[j] = QPoint(points[j].x, points[j].y);
     }
+    const auto box = [&](const QPoint& from, const QPoint& to) {
+        return QRect(QPoint(near(std::min(from.x(), to.x()), right),
+                            near(std::min(from.y(), to.y()), bottom)),
+                     QPoint(near(std::max(from.x(), to.x()), right),
+                            near(std::max(from.y(), to.y()), bottom)))
+            .adjusted(-margin, -margin, margin, margin);
+    };
+    // A long slanting segment's bounding box holds far more than the segment, and everything
+    // reported is cleared and sent to the screen again next frame. Such segments are reported
+    // as pieces about a tile long; each piece's ends lie within a pixel of the line, which the
+    // margin covers. Segments reaching far outside the window keep their one box.
+    const int longest = 4 * std::max(buffer.width(), buffer.height());
     for (std::size_t j = 0; j < segments; ++j) {
         const QPoint& from = m_points[j];
         const QPoint& to = m_points[j + 1];
         m_lines[j] = QLine(from, to);
-        m_areas[j] = QRect(QPoint(near(std::min(from.x(), to.x()), right),
-                                  near(std::min(from.y(), to.y()), bottom)),
-                           QPoint(near(std::max(from.x(), to.x()), right),
-                                  near(std::max(from.y(), to.y()), bottom)))
-                         .adjusted(-margin, -margin, margin, margin);
+        // In 64 bits: points far outside the window may lie anywhere in the 32-bit range.
+        const std::int64_t dx = std::int64_t{to.x()} - from.x();
+        const std::int64_t dy = std::int64_t{to.y()} - from.y();
+        const std::int64_t length = std::max(std::abs(dx), std::abs(dy));
+        if (length < kPieceLength || dx == 0 || dy == 0 || length > longest) {
+            m_areas.push_back(box(from, to));
+            continue;
+        }
+        const std::int64_t pieces = length / kPieceLength + 1;
+        QPoint start = from;
+        for (std::int64_t k = 1; k <= pieces; ++k) {
+            const QPoint end(from.x() + static_cast<int>(dx * k / pieces),
+                             from.y() + static_cast<int>(dy * k / pieces));
+            m_areas.push_back(box(start, end));
+            start = end;
+        }
     }
 
     QPainter painter(&buffer);

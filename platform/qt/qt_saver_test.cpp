@@ -174,6 +174,28 @@ TEST_F(Drawing, PensDrawTheirColourAndWidthWithoutAntialiasing) {
     EXPECT_EQ(m_gdi.livePens(), 0u);
 }
 
+// Long slanting segments are reported as short pieces rather than as their bounding boxes; the
+// pieces must still hold every pixel the pens drew, or the next clear would leave some behind.
+TEST_F(Drawing, TheClearRemovesEveryPixelOfLongSlantingLines) {
+    for (const int width : {1, 2, 5}) {
+        polyline(width, 16777215,
+                 {{0, 0}, {199, 99}, {3, 97}, {197, 1}, {100, 99}, {-500, -3}, {150, 2}});
+        int inked = 0;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                inked += pixel(x, y) != qRgb(0, 0, 0) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(inked, 600) << width;
+        m_window.cls();
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                EXPECT_EQ(pixel(x, y), qRgb(0, 0, 0)) << width << ": " << x << ',' << y;
+            }
+        }
+    }
+}
+
 TEST(QtColour, TheSystemEncodingBecomesQtsAndAnOverflowingBlueIsHeldAt255) {
     EXPECT_EQ(toQRgb(0), qRgb(0, 0, 0));
     EXPECT_EQ(toQRgb(1 + 256 * 2 + 65536 * 3), qRgb(1, 2, 3));
