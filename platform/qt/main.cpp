@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     using namespace loopster;
     QtProcess process(argc, argv);
     QApplication application(argc, argv);
+    // Lets the desktop match the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("loopster"));
 
     QtDesktop desktop;
     PosixFiles files;
