@@ -41,9 +41,8 @@ xmllint --noout "$prefix/share/icons/hicolor/scalable/apps/loopster.svg" ||
     fail "the icon is not well-formed SVG"
 
 # groff warns on stderr about anything it had to guess at.
-warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/loopster.1" 2>&1)
-[ -z "$warnings" ] || fail "the manual page has warnings: $warnings"
-page=$(groff -man -Tutf8 -P-cbou "$prefix/share/man/man1/loopster.1" 2>/dev/null)
+page=$(groff -man -Tutf8 -ww -P-cbou "$prefix/share/man/man1/loopster.1" 2>"$prefix/groff.log")
+[ ! -s "$prefix/groff.log" ] || fail "the manual page has warnings: $(cat "$prefix/groff.log")"
 for heading in NAME SYNOPSIS OPTIONS FILES 'EXIT STATUS'; do
     grep -q "^$heading" <<<"$page" || fail "the manual page has no $heading section"
 done
