@@ -43,10 +43,10 @@ Handle QtGdi::SelectObject(Handle /*dc*/, Handle pen) {
 
 bool QtGdi::Polyline(Handle dc, const CurvePoint* points, int count) {
     const auto pen = m_pens.find(m_selected);
-    if (dc != m_window.hDC() || pen == m_pens.end() || count < 2) {
+    if (dc != m_surface.hDC() || pen == m_pens.end() || count < 2) {
         return false;
     }
-    QImage& buffer = m_window.backBuffer();
+    QImage& buffer = m_surface.backBuffer();
     const int width = pen->second.width();
     // The pen reaches past the points by up to its width. Points far outside the window are
     // passed on as they are (the painter clips them); only the reported areas are held near it.
@@ -108,7 +108,7 @@ bool QtGdi::Polyline(Handle dc, const CurvePoint* points, int count) {
     }
     painter.end();
 
-    m_window.inked(m_areas);
+    m_surface.inked(m_areas);
     return true;
 }
 

@@ -1,5 +1,6 @@
-// The drawing calls on Qt: pens are numbered handles to QPens, and the one device context is the
-// saver window's back buffer. Lines are drawn without antialiasing, as the system's pens draw them.
+// The drawing calls on Qt: pens are numbered handles to QPens, and the one device context is a
+// surface's image (the saver window's back buffer in the saver). Lines are drawn without
+// antialiasing, as the system's pens draw them.
 #pragma once
 
 #include <QLine>
@@ -11,13 +12,13 @@
 #include <vector>
 
 #include "platform/gdi.h"
-#include "platform/qt/qt_saver_window.h"
+#include "platform/qt/qt_surface.h"
 
 namespace loopster {
 
 class QtGdi final : public Gdi {
   public:
-    explicit QtGdi(QtSaverWindow& window) : m_window(window) {}
+    explicit QtGdi(QtSurface& surface) : m_surface(surface) {}
 
     Handle CreatePen(int style, int width, std::int32_t colour) override;
     Handle SelectObject(Handle dc, Handle pen) override;
@@ -27,7 +28,7 @@ class QtGdi final : public Gdi {
     std::size_t livePens() const { return m_pens.size(); }
 
   private:
-    QtSaverWindow& m_window;
+    QtSurface& m_surface;
     std::map<Handle, QPen> m_pens;
     Handle m_nextPen = 0x1000;
     Handle m_selected = 0;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "platform/qt/qt_surface.h"
 #include "platform/saver_window.h"
 
 class QWidget;
@@ -20,7 +21,7 @@ namespace loopster {
 
 class SaverWidget;
 
-class QtSaverWindow final : public SaverWindow {
+class QtSaverWindow final : public SaverWindow, public QtSurface {
   public:
     // `process` ends the run when an event handler fails with a fatal error.
     explicit QtSaverWindow(Process& process);
@@ -38,10 +39,9 @@ class QtSaverWindow final : public SaverWindow {
     void close() override;
 
     // The back buffer behind the device context, created with the window.
-    QImage& backBuffer();
-    // The drawing calls report the areas they changed, in pixels (a frame's polyline one for each
-    // segment); the window repaints them at the next pump.
-    void inked(const std::vector<QRect>& areas);
+    QImage& backBuffer() override;
+    // The window shows the inked areas at once or at the next pump.
+    void inked(const std::vector<QRect>& areas) override;
 
     // The widget, created at the first use; for tests.
     QWidget* widget();
@@ -53,9 +53,5 @@ class QtSaverWindow final : public SaverWindow {
     SaverWindowEvents* m_handler = nullptr;
     std::unique_ptr<SaverWidget> m_widget;
 };
-
-// The colour of the system's encoding (red + 256 * green + 65536 * blue) as Qt's 0xAARRGGBB; a
-// part above 255 (only 16777216 has one) is held at 255, like the colour blocks of the gradient.
-std::uint32_t toQRgb(std::int32_t colour);
 
 }  // namespace loopster

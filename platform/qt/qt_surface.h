@@ -1,0 +1,31 @@
+// What the Qt drawing calls draw on: an image that stands behind a device context, and a place to
+// report which areas of it a call inked. The saver window is one; anything else that shows or
+// saves frames drawn by the same calls (another kind of window, a file) can be another.
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <cstdint>
+#include <vector>
+
+#include "platform/gdi.h"
+
+namespace loopster {
+
+class QtSurface {
+  public:
+    virtual ~QtSurface() = default;
+    // The device context that stands for this surface's image.
+    virtual Handle hDC() = 0;
+    // The image behind the device context.
+    virtual QImage& backBuffer() = 0;
+    // The areas, in pixels, that a drawing call has just changed (a polyline reports one or more
+    // for each segment).
+    virtual void inked(const std::vector<QRect>& areas) = 0;
+};
+
+// The colour of the system's encoding (red + 256 * green + 65536 * blue) as Qt's 0xAARRGGBB; a
+// part above 255 (only 16777216 has one) is held at 255, like the colour blocks of the gradient.
+std::uint32_t toQRgb(std::int32_t colour);
+
+}  // namespace loopster
