@@ -1,12 +1,11 @@
-// The drawing calls on Qt: pens are numbered handles to QPens, and the one device context is a
-// surface's image (the saver window's back buffer in the saver). Lines are drawn without
-// antialiasing, as the system's pens draw them.
+// The drawing calls on Qt: pens are numbered handles, and the one device context is a surface's
+// image (the saver window's back buffer in the saver). Lines are drawn without antialiasing, as
+// the system's pens draw them.
 #pragma once
 
 #include <QLine>
-#include <QPen>
 #include <QPoint>
-#include <QRect>
+#include <QRgb>
 #include <cstddef>
 #include <map>
 #include <vector>
@@ -15,6 +14,19 @@
 #include "platform/qt/qt_surface.h"
 
 namespace loopster {
+
+// Draws polylines as the saver's pens draw them. The same points, width and image always give the
+// same pixels, so a curve drawn again in the background colour takes away exactly what it inked.
+class PolylineStroker {
+  public:
+    // `width` 0 or less is one pixel.
+    void draw(QImage& image, const CurvePoint* points, int count, int width, QRgb colour);
+
+  private:
+    // Reused from frame to frame, so that drawing allocates nothing once the first is drawn.
+    std::vector<QPoint> m_points;
+    std::vector<QLine> m_lines;
+};
 
 class QtGdi final : public Gdi {
   public:
@@ -28,14 +40,16 @@ class QtGdi final : public Gdi {
     std::size_t livePens() const { return m_pens.size(); }
 
   private:
+    struct Pen {
+        int width;
+        QRgb colour;
+    };
+
     QtSurface& m_surface;
-    std::map<Handle, QPen> m_pens;
+    std::map<Handle, Pen> m_pens;
     Handle m_nextPen = 0x1000;
     Handle m_selected = 0;
-    // Reused from frame to frame, so that drawing allocates nothing once the first is drawn.
-    std::vector<QPoint> m_points;
-    std::vector<QLine> m_lines;
-    std::vector<QRect> m_areas;
+    PolylineStroker m_stroker;
 };
 
 }  // namespace loopster

@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "platform/qt/dirty_tiles.h"
+#include "display/damage.h"
 #include "platform/qt/timing_log.h"
 #include "platform/qt/x11_shm_presenter.h"
 #include "startup/entry.h"
@@ -70,13 +70,14 @@ class SaverWidget final : public QWidget {
     void clearBuffer() {
         settle();
         if (m_filledWith == m_backColour) {
-            for (const QRect& run : m_tiles.clearInked()) {
+            for (const DamageRect& run : m_damage.takeInked()) {
                 fillBuffer(run);
             }
         } else {
-            fillBuffer(m_buffer.rect());
-            m_tiles.forgetInked();
-            m_tiles.markChanged(m_buffer.rect());
+            const DamageRect all{0, 0, m_buffer.width(), m_buffer.height()};
+            fillBuffer(all);
+            m_damage.forgetInked();
+            m_damage.addChanged(all);
             m_filledWith = m_backColour;
         }
         // Put straight to the window, the cleared tiles wait for the frame drawn next, so the
@@ -86,10 +87,8 @@ class SaverWidget final : public QWidget {
         }
     }
 
-    void inked(const std::vector<QRect>& areas) {
-        for (const QRect& area : areas) {
-            m_tiles.markInked(area);
-        }
+    void inked(const CurvePoint* points, int count, int penWidth) {
+        m_damage.addPolyline(points, count, penWidth);
         timingLog("drawn");
         m_frameWaiting = true;
         if (direct()) {
@@ -196,7 +195,7 @@ class SaverWidget final : public QWidget {
         }
         m_buffer.fill(m_backColour);
         m_filledWith = m_backColour;
-        m_tiles.resize(m_buffer.size());
+        m_damage.resize(m_buffer.width(), m_buffer.height());
     }
 
     // Whether frames go straight to the window rather than through Qt's repaint.
@@ -213,7 +212,7 @@ class SaverWidget final : public QWidget {
     // the buffer's pixels after all, the presenter goes and Qt repaints from then on; the buffer
     // is copied out of the presenter's memory first.
     void putChanged() {
-        const QRegion changed = m_tiles.takeChanged();
+        const std::vector<DamageRect>& changed = m_damage.takeChanged();
         // Until Qt has seen the window exposed nothing put would show; the exposure repaints it
         // whole, and that paint counts as the frame shown.
         const QWindow* window = windowHandle();
@@ -236,16 +235,25 @@ class SaverWidget final : public QWidget {
 
     // Asks Qt to repaint what changed since the last request; it does so at the next pump.
     void repaintChanged() {
-        const QRegion changed = m_tiles.takeChanged();
-        if (!changed.isEmpty()) {
-            update(changed);
+        const std::vector<DamageRect>& changed = m_damage.takeChanged();
+        if (changed.empty()) {
+            return;
         }
+        // The rectangles come in the banded order a region keeps, so it takes them as they are.
+        m_rects.resize(changed.size());
+        std::transform(changed.begin(), changed.end(), m_rects.begin(), [](const DamageRect& r) {
+            return QRect(r.left, r.top, r.width(), r.height());
+        });
+        QRegion region;
+        region.setRects(m_rects.data(), static_cast<int>(m_rects.size()));
+        update(region);
     }
 
     // Written straight into the buffer's rows: a painter set up for each of a frame's hundred or
     // so runs of tiles costs more than the filling. The buffer holds 32-bit 0xFFRRGGBB pixels.
-    void fillBuffer(const QRect& area) {
-        const QRect clipped = area.intersected(m_buffer.rect());
+    void fillBuffer(const DamageRect& area) {
+        const QRect clipped =
+            QRect(area.left, area.top, area.width(), area.height()).intersected(m_buffer.rect());
         if (clipped.isEmpty()) {
             return;
         }
@@ -267,7 +275,8 @@ class SaverWidget final : public QWidget {
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
     std::uint32_t m_filledWith = 0xFF000000u;
-    DirtyTiles m_tiles;
+    DamageTracker m_damage;
+    std::vector<QRect> m_rects;
     bool m_frameWaiting = false;
     bool m_watchingExposure = false;
 };
@@ -328,8 +337,8 @@ QImage& QtSaverWindow::backBuffer() {
     return created().buffer();
 }
 
-void QtSaverWindow::inked(const std::vector<QRect>& areas) {
-    created().inked(areas);
+void QtSaverWindow::inked(const CurvePoint* points, int count, int penWidth) {
+    created().inked(points, count, penWidth);
 }
 
 QWidget* QtSaverWindow::widget() {

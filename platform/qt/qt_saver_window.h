@@ -6,10 +6,8 @@
 #pragma once
 
 #include <QImage>
-#include <QRect>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "platform/process.h"
 #include "platform/qt/qt_surface.h"
@@ -40,8 +38,9 @@ class QtSaverWindow final : public SaverWindow, public QtSurface {
 
     // The back buffer behind the device context, created with the window.
     QImage& backBuffer() override;
-    // The window shows the inked areas at once or at the next pump.
-    void inked(const std::vector<QRect>& areas) override;
+    // The window shows what the polyline inked, and what the clear before it took away, at once
+    // or at the next pump.
+    void inked(const CurvePoint* points, int count, int penWidth) override;
 
     // The widget, created at the first use; for tests.
     QWidget* widget();

@@ -1,12 +1,10 @@
 // What the Qt drawing calls draw on: an image that stands behind a device context, and a place to
-// report which areas of it a call inked. The saver window is one; anything else that shows or
+// report what a call drew on it. The saver window is one; anything else that shows or
 // saves frames drawn by the same calls (another kind of window, a file) can be another.
 #pragma once
 
 #include <QImage>
-#include <QRect>
 #include <cstdint>
-#include <vector>
 
 #include "platform/gdi.h"
 
@@ -19,9 +17,10 @@ class QtSurface {
     virtual Handle hDC() = 0;
     // The image behind the device context.
     virtual QImage& backBuffer() = 0;
-    // The areas, in pixels, that a drawing call has just changed (a polyline reports one or more
-    // for each segment).
-    virtual void inked(const std::vector<QRect>& areas) = 0;
+    // A polyline of `count` points (in pixels, possibly far outside the image) has just been drawn
+    // on the image with a pen `penWidth` pixels wide; a DamageTracker turns that into the area it
+    // inked.
+    virtual void inked(const CurvePoint* points, int count, int penWidth) = 0;
 };
 
 // The colour of the system's encoding (red + 256 * green + 65536 * blue) as Qt's 0xAARRGGBB; a

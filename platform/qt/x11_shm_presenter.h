@@ -2,18 +2,21 @@
 // Qt's widget repaint costs a fixed share of every frame however little changed: its backing store
 // waits for a round trip to the X server before painting over what it last sent, then the buffer
 // is copied once more into the backing store. With the back buffer itself in a shared-memory
-// segment the X server knows, each frame's changed rectangles go to the window in one request
-// each, with nothing to wait for. Elsewhere (offscreen, Wayland, a server without MIT-SHM) the
+// segment the X server knows, each frame's changed rectangles go to the window as one put clipped
+// to them, with nothing to wait for. Elsewhere (offscreen, Wayland, a server without MIT-SHM) the
 // saver keeps Qt's repaint path.
 #pragma once
 
-#include <QRegion>
 #include <QSize>
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "display/damage.h"
 
 class QWidget;
 struct xcb_connection_t;
+struct xcb_rectangle_t;
 
 namespace loopster {
 
@@ -36,10 +39,11 @@ class X11ShmPresenter {
     // may be written again. Nearly always the server finished long ago and this returns at once.
     void settle();
 
-    // Puts `region` of the buffer at the same place in the window and sends it on its way; does
-    // nothing before the window exists, as its first exposure repaints it whole. False when the
-    // window turns out not to take the buffer's pixels, and the caller should repaint through Qt.
-    bool put(const QRegion& region);
+    // Puts `rects` of the buffer (banded, as DamageTracker hands them out) at the same place in
+    // the window and sends them on their way; does nothing before the window exists, as its first
+    // exposure repaints it whole. False when the window turns out not to take the buffer's pixels,
+    // and the caller should repaint through Qt.
+    bool put(const std::vector<DamageRect>& rects);
 
   private:
     struct Segment;
@@ -57,6 +61,9 @@ class X11ShmPresenter {
     std::uint32_t m_drawable = 0;
     std::uint8_t m_depth = 0;
     bool m_usable = true;
+    // Whether the graphics context clips to rectangles set by the last put.
+    bool m_clipped = false;
+    std::vector<xcb_rectangle_t> m_clip;
     // The sequence number of a request sent after the last put, whose reply says the server has
     // handled the put, while `m_fenced`.
     unsigned int m_fence = 0;

@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# Measures what a frame costs the machine: the CPU of the saver, of the X server and (for the
+# Windows build under Wine) of the wine server, for `loopster /s` (Linux), `xspirograph --root`
+# (xscreensaver's spirograph, when installed) and `loopster.scr /s` (the x86_64 Windows build under
+# 64-bit Wine), one after the other in interleaved rounds on one private Xvfb per screen size, at
+# 1920x1080 and 3840x2160, 30 fps, heavy lines. Prints each run and the median of the rounds. A
+# measuring script, not a test: it asserts nothing.
+#
+#   bench/frame-cost.sh [BASELINE_SCR [BASELINE_LOOPSTER]]
+#
+# BASELINE_SCR, another loopster.scr (for instance the build before a change), and
+# BASELINE_LOOPSTER, another Linux loopster, join every round as "scr-baseline" and
+# "linux-baseline". The environment can change the rest:
+#   LOOPSTER      the Linux saver     (default build/linux-release/platform/qt/loopster)
+#   LOOPSTER_SCR  the Windows saver   (default build/mingw-x64-release/platform/win32/loopster.scr)
+#   ROUNDS        rounds per size     (default 5)
+#   RUN_SECONDS   measured per run    (default 10; each run first settles for 2 s)
+#   SIZES         screen sizes        (default "1920x1080 3840x2160")
+# Every run draws its own random patterns, which is why the medians of several rounds count.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$here/..
+# shellcheck source=../scripts/private-xvfb.sh
+. "$root/scripts/private-xvfb.sh"
+
+baseline_scr=${1:-}
+baseline_linux=${2:-}
+loopster=${LOOPSTER:-$root/build/linux-release/platform/qt/loopster}
+scr=${LOOPSTER_SCR:-$root/build/mingw-x64-release/platform/win32/loopster.scr}
+rounds=${ROUNDS:-5}
+seconds=${RUN_SECONDS:-10}
+sizes=${SIZES:-1920x1080 3840x2160}
+xspirograph=/usr/libexec/xscreensaver/xspirograph
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+settle=2
+
+programs=()
+[ -x "$loopster" ] && programs+=(linux) || echo "note: no $loopster; build linux-release" >&2
+[ -n "$baseline_linux" ] && programs+=(linux-baseline)
+[ -x "$xspirograph" ] && programs+=(xspirograph) ||
+    echo "note: no $xspirograph (Debian xscreensaver-data-extra); measured without it" >&2
+if [ -x "$wine" ] && [ -f "$scr" ]; then
+    programs+=(scr)
+    [ -n "$baseline_scr" ] && programs+=(scr-baseline)
+else
+    echo "note: no $scr or no $wine; the Windows build is not measured" >&2
+fi
+[ ${#programs[@]} -gt 0 ] || { echo "error: nothing to measure" >&2; exit 1; }
+
+work=$(mktemp -d)
+run_pid=
+server_pid=
+cleanup() {
+    if [ -n "$run_pid" ]; then
+        kill "$run_pid" 2>/dev/null || true
+    fi
+    if [ -n "$server_pid" ]; then
+        kill "$server_pid" 2>/dev/null || true
+    fi
+    stop_private_xvfb
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+use_private_home "$work"
+mkdir -p "$XDG_CONFIG_HOME/loopster"
+# 30 frames per second and heavy (2-pixel) lines, the settings file of both builds.
+printf '30\r\n2\r\n' >"$XDG_CONFIG_HOME/loopster/tovren.txt"
+
+prefix=$work/prefix
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [[ " ${programs[*]} " == *" scr"* ]]; then
+    echo "preparing a Wine prefix..." >&2
+    start_private_xvfb 640x480 "$work"
+    "$wine" wineboot -i >/dev/null 2>&1 || true
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
+    stop_private_xvfb
+    mkdir -p "$prefix/drive_c/temp"
+    printf '30\r\n2\r\n' >"$prefix/drive_c/temp/tovren.txt"
+    cp "$scr" "$prefix/drive_c/loopster.scr"
+    [ -n "$baseline_scr" ] && cp "$baseline_scr" "$prefix/drive_c/baseline.scr"
+fi
+
+# Clock ticks of utime + stime of every thread, fields 14 and 15 of /proc/PID/stat.
+cpu_ticks() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
+    stat=${stat##*) }
+    # shellcheck disable=SC2086
+    set -- $stat
+    echo $((${12} + ${13}))
+}
+now_ns() { date +%s%N; }
+
+start_program() {
+    case $1 in
+        linux) "$loopster" /s 2>/dev/null & ;;
+        linux-baseline) "$baseline_linux" /s 2>/dev/null & ;;
+        xspirograph) "$xspirograph" --root >/dev/null 2>&1 & ;;
+        scr) "$wine" 'C:\loopster.scr' /s >/dev/null 2>&1 & ;;
+        scr-baseline) "$wine" 'C:\baseline.scr' /s >/dev/null 2>&1 & ;;
+    esac
+    run_pid=$!
+}
+
+results=$work/results
+: >"$results"
+for size in $sizes; do
+    start_private_xvfb "$size" "$work"
+    if [[ " ${programs[*]} " == *" scr"* ]]; then
+        # One wine server for the size's runs, in the foreground of its own job so that its id
+        # is known; it stays up between runs, as it does for a saver on a desktop.
+        "$wineserver" -f -p &
+        server_pid=$!
+        # The first program of a new server brings up Wine's own helper processes; they settle
+        # before anything is measured.
+        "$wine" cmd /c exit >/dev/null 2>&1 || true
+        sleep 2
+    fi
+    for ((round = 1; round <= rounds; round++)); do
+        # Each round starts one program further on, so no program always follows the same one.
+        order=()
+        for ((k = 0; k < ${#programs[@]}; k++)); do
+            order+=("${programs[$(((k + round - 1) % ${#programs[@]}))]}")
+        done
+        for program in "${order[@]}"; do
+            start_program "$program"
+            sleep "$settle"
+            kill -0 "$run_pid" 2>/dev/null || { echo "error: $program ended by itself" >&2; exit 1; }
+            t0=$(now_ns)
+            p0=$(cpu_ticks "$run_pid")
+            x0=$(cpu_ticks "$XVFB_PID")
+            w0=0
+            [[ $program == scr* ]] && w0=$(cpu_ticks "$server_pid")
+            sleep "$seconds"
+            p1=$(cpu_ticks "$run_pid")
+            x1=$(cpu_ticks "$XVFB_PID")
+            w1=0
+            [[ $program == scr* ]] && w1=$(cpu_ticks "$server_pid")
+            t1=$(now_ns)
+            kill "$run_pid" 2>/dev/null || true
+            wait "$run_pid" 2>/dev/null || true
+            run_pid=
+            # A program of the wine server leaves it idle again before the next run.
+            [[ $program == scr* ]] && sleep 1
+            echo "$size $program $round $((p1 - p0)) $((x1 - x0)) $((w1 - w0)) $((t1 - t0))" |
+                tee -a "$results" >&2
+        done
+    done
+    if [ -n "$server_pid" ]; then
+        "$wineserver" -k 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+        server_pid=
+    fi
+    stop_private_xvfb
+done
+
+python3 - "$results" "$(getconf CLK_TCK)" "$rounds" "$seconds" "$(cut -d ' ' -f 1-3 /proc/loadavg)" <<'PY'
+import statistics
+import sys
+
+path, hz, rounds, seconds, load = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
+runs = {}
+for line in open(path):
+    size, program, _, process, xserver, wineserver, ns = line.split()
+    wall = int(ns) / 1e9
+    share = [int(v) / hz / wall * 100 for v in (process, xserver, wineserver)]
+    runs.setdefault((size, program), []).append(share + [sum(share)])
+
+print(f"CPU in % of one core, medians of {rounds} interleaved rounds of {seconds} s, "
+      f"30 fps, heavy lines (load average at the end: {load})")
+print(f"{'size':<10} {'program':<15} {'process':>8} {'X server':>9} {'wineserver':>11} "
+      f"{'total':>7}   totals of the rounds")
+median = {}
+for (size, program), values in runs.items():
+    parts = [statistics.median(v[k] for v in values) for k in range(4)]
+    median[(size, program)] = parts[3]
+    totals = " ".join(f"{v[3]:.2f}" for v in values)
+    print(f"{size:<10} {program:<15} {parts[0]:8.2f} {parts[1]:9.2f} {parts[2]:11.2f} "
+          f"{parts[3]:7.2f}   {totals}")
+
+def ratio(label, a, b, target):
+    if a in median and b in median and median[b] > 0:
+        value = median[a] / median[b]
+        print(f"{label:<58} {value:5.2f}  (target {target}; {'met' if eval(f'{value} {target}') else 'not met'})")
+
+print()
+ratio("linux / xspirograph, 1920x1080", ("1920x1080", "linux"), ("1920x1080", "xspirograph"), "<= 1.0")
+ratio("linux 3840x2160 / linux 1920x1080", ("3840x2160", "linux"), ("1920x1080", "linux"), "<= 1.5")
+ratio("scr / scr-baseline, 1920x1080", ("1920x1080", "scr"), ("1920x1080", "scr-baseline"), "<= 0.5")
+ratio("scr / scr-baseline, 3840x2160", ("3840x2160", "scr"), ("3840x2160", "scr-baseline"), "<= 0.5")
+ratio("linux / linux-baseline, 1920x1080", ("1920x1080", "linux"), ("1920x1080", "linux-baseline"), "< 1.0")
+ratio("linux / linux-baseline, 3840x2160", ("3840x2160", "linux"), ("3840x2160", "linux-baseline"), "< 1.0")
+PY
