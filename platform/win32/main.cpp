@@ -31,10 +31,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32ConfigView configView(process);
     Win32EventLoop eventLoop(configView);
     StandardRandom random;
-    Win32Gdi gdi;
     Win32SaverWindow saverWindow(process);
-    Platform platform{process,     desktop, files, clock,      eventLoop,
-                      random,      gdi,     saverWindow, configView, win32FileLocations()};
+    Win32Gdi gdi(saverWindow);
+    Platform platform{process, desktop, files,       clock,      eventLoop,
+                      random,  gdi,     saverWindow, configView, win32FileLocations()};
 
     // The frame table and curve buffer are large: on the heap, not on the main thread's stack.
     const auto state = std::make_unique<SaverState>();

@@ -3,6 +3,8 @@
 
 #include "platform/win32/guarded_call.h"
 
+#include <cstring>
+
 namespace loopster {
 
 namespace {
@@ -76,7 +78,10 @@ void Win32SaverWindow::resizeBuffer() {
     m_bitmap = bitmap;
     m_width = width;
     m_height = height;
+    m_damage.resize(width, height);
     fillBuffer();
+    // The new buffer is shown whole.
+    InvalidateRect(m_window, nullptr, FALSE);
 }
 
 void Win32SaverWindow::fillBuffer() {
@@ -84,6 +89,42 @@ void Win32SaverWindow::fillBuffer() {
     const HBRUSH brush = CreateSolidBrush(m_backColor);
     FillRect(m_buffer, &all, brush);
     DeleteObject(brush);
+    m_filledWith = m_backColor;
+    m_damage.forgetInked();
+}
+
+HRGN Win32SaverWindow::regionOf(const std::vector<DamageRect>& rects) {
+    if (rects.empty()) {
+        return nullptr;
+    }
+    // One call builds the region from the whole list: RGNDATA is a header followed by the
+    // rectangles, here laid out in a vector of RECTs whose first ones hold the header.
+    constexpr std::size_t kHeader = (sizeof(RGNDATAHEADER) + sizeof(RECT) - 1) / sizeof(RECT);
+    m_regionData.resize(kHeader + rects.size());
+    RGNDATAHEADER header{};
+    header.dwSize = sizeof header;
+    header.iType = RDH_RECTANGLES;
+    header.nCount = static_cast<DWORD>(rects.size());
+    header.nRgnSize = static_cast<DWORD>(rects.size() * sizeof(RECT));
+    const DamageRect all = DamageTracker::bounds(rects);
+    header.rcBound = RECT{all.left, all.top, all.right, all.bottom};
+    std::memcpy(m_regionData.data(), &header, sizeof header);
+    for (std::size_t j = 0; j < rects.size(); ++j) {
+        const DamageRect& rect = rects[j];
+        m_regionData[kHeader + j] = RECT{rect.left, rect.top, rect.right, rect.bottom};
+    }
+    // The rectangles follow the header directly, as ExtCreateRegion reads them.
+    static_assert(sizeof(RGNDATAHEADER) % sizeof(RECT) == 0);
+    return ExtCreateRegion(nullptr, static_cast<DWORD>(m_regionData.size() * sizeof(RECT)),
+                           reinterpret_cast<const RGNDATA*>(m_regionData.data()));
+}
+
+void Win32SaverWindow::invalidateChanged() {
+    const HRGN region = regionOf(m_damage.takeChanged());
+    if (region != nullptr) {
+        InvalidateRgn(m_window, region, FALSE);
+        DeleteObject(region);
+    }
 }
 
 int Win32SaverWindow::scaleHeight() {
@@ -122,10 +163,29 @@ Handle Win32SaverWindow::hDC() {
 
 void Win32SaverWindow::cls() {
     ensureCreated();
-    fillBuffer();
+    if (m_filledWith == m_backColor) {
+        const HRGN inked = regionOf(m_damage.takeInked());
+        if (inked != nullptr) {
+            const HBRUSH brush = CreateSolidBrush(m_backColor);
+            FillRgn(m_buffer, inked, brush);
+            DeleteObject(brush);
+            DeleteObject(inked);
+        }
+    } else {
+        fillBuffer();
+        m_damage.addChanged(DamageRect{0, 0, m_width, m_height});
+    }
     // The frame that follows is drawn into the buffer before the loop pumps messages again, so the
     // paint that this schedules shows the finished frame, never the cleared one.
-    InvalidateRect(m_window, nullptr, FALSE);
+    invalidateChanged();
+}
+
+void Win32SaverWindow::inked(Handle dc, const CurvePoint* points, int count, int penWidth) {
+    if (m_buffer == nullptr || dc != reinterpret_cast<Handle>(m_buffer)) {
+        return;
+    }
+    m_damage.addPolyline(points, count, penWidth);
+    invalidateChanged();
 }
 
 void Win32SaverWindow::close() {
@@ -154,6 +214,8 @@ LRESULT Win32SaverWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             // The paint covers the whole window from the buffer; erasing first would flicker.
             return 1;
         case WM_PAINT: {
+            // The paint's device context clips to the update region, the tiles that changed (or
+            // an uncovered part of the window), so the copy of the box around it copies only them.
             PAINTSTRUCT paint{};
             const HDC target = BeginPaint(m_window, &paint);
             const RECT& area = paint.rcPaint;
@@ -205,7 +267,8 @@ LRESULT Win32SaverWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             // Only a handler that lets the close go on gets here; without one, closing the saver
             // still ends it.
             m_process.endProcess(0);
-        default: break;
+        default:
+            break;
     }
     return DefWindowProcW(m_window, message, wParam, lParam);
 }

@@ -1,18 +1,23 @@
 // The saver window `screeen` on Windows: a borderless topmost popup over the whole primary screen,
 // hidden until the render loop shows it. Drawing goes to a memory-DC back buffer that the window
 // copies to the screen in one BitBlt when it paints, so a frame never flickers and an uncovered
-// window repaints itself.
+// window repaints itself. A frame clears only the tiles the previous curve inked and invalidates
+// only those and the new curve's tiles, so its cost follows the curve, not the screen.
 #pragma once
 
 #include "platform/win32/windows_api.h"
 
+#include <vector>
+
+#include "display/damage.h"
 #include "platform/process.h"
 #include "platform/saver_window.h"
+#include "platform/win32/win32_gdi.h"
 
 namespace loopster {
 
-class Win32SaverWindow final : public SaverWindow {
-public:
+class Win32SaverWindow final : public SaverWindow, public InkObserver {
+  public:
     explicit Win32SaverWindow(Process& process) : m_process(process) {}
     ~Win32SaverWindow() override;
     Win32SaverWindow(const Win32SaverWindow&) = delete;
@@ -27,13 +32,21 @@ public:
     void cls() override;
     void close() override;
 
-private:
+    // A polyline drawn on the back buffer: its tiles are invalidated, to be shown at the next
+    // paint, and cleared by the next cls().
+    void inked(Handle dc, const CurvePoint* points, int count, int penWidth) override;
+
+  private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void ensureCreated();
     // Gives the back buffer the window's current client size, cleared to the background.
     void resizeBuffer();
     void fillBuffer();
+    // The changed tiles as one region for the window to paint at the next pump.
+    void invalidateChanged();
+    // A region of `rects`, or null when there are none; the caller deletes it.
+    HRGN regionOf(const std::vector<DamageRect>& rects);
 
     Process& m_process;
     SaverWindowEvents* m_handler = nullptr;
@@ -44,6 +57,12 @@ private:
     int m_width = 0;
     int m_height = 0;
     COLORREF m_backColor = RGB(0, 0, 0);
+    // The colour the whole buffer was last filled with: while it is the background, only the
+    // inked tiles need clearing.
+    COLORREF m_filledWith = RGB(0, 0, 0);
+    DamageTracker m_damage;
+    // Reused from frame to frame for the regions' rectangle lists.
+    std::vector<RECT> m_regionData;
 };
 
 }  // namespace loopster

@@ -15,8 +15,7 @@ static_assert(offsetof(CurvePoint, y) == offsetof(POINT, y));
 static_assert(sizeof(Handle) == sizeof(HANDLE));
 
 Handle Win32Gdi::CreatePen(int style, int width, std::int32_t colour) {
-    return reinterpret_cast<Handle>(
-        ::CreatePen(style, width, static_cast<COLORREF>(colour)));
+    return reinterpret_cast<Handle>(::CreatePen(style, width, static_cast<COLORREF>(colour)));
 }
 
 Handle Win32Gdi::SelectObject(Handle dc, Handle pen) {
@@ -25,8 +24,19 @@ Handle Win32Gdi::SelectObject(Handle dc, Handle pen) {
 }
 
 bool Win32Gdi::Polyline(Handle dc, const CurvePoint* points, int count) {
-    return ::Polyline(reinterpret_cast<HDC>(dc), reinterpret_cast<const POINT*>(points), count) !=
-           FALSE;
+    const auto target = reinterpret_cast<HDC>(dc);
+    const bool drawn = ::Polyline(target, reinterpret_cast<const POINT*>(points), count) != FALSE;
+    if (drawn && m_observer != nullptr) {
+        // The selected pen's own width, so that whoever selected it need not say; a pen that
+        // cannot be read is taken as very wide, which only costs clearing more than needed.
+        LOGPEN pen{};
+        const HGDIOBJ selected = GetCurrentObject(target, OBJ_PEN);
+        const int width = GetObjectW(selected, sizeof pen, &pen) == sizeof pen
+                              ? static_cast<int>(pen.lopnWidth.x)
+                              : 64;
+        m_observer->inked(dc, points, count, width);
+    }
+    return drawn;
 }
 
 bool Win32Gdi::DeleteObject(Handle pen) {
