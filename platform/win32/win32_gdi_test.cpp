@@ -14,7 +14,7 @@ namespace loopster {
 namespace {
 
 class QuietProcess final : public Process {
-public:
+  public:
     bool previousInstance() override { return false; }
     std::string commandLine() override { return {}; }
     [[noreturn]] void endProcess(int) override { std::abort(); }
@@ -22,7 +22,7 @@ public:
 };
 
 class Bitmap {
-public:
+  public:
     Bitmap(int width, int height) {
         const HDC screen = GetDC(nullptr);
         m_dc = CreateCompatibleDC(screen);
@@ -43,7 +43,7 @@ public:
     Handle dc() const { return reinterpret_cast<Handle>(m_dc); }
     COLORREF at(int x, int y) const { return GetPixel(m_dc, x, y); }
 
-private:
+  private:
     HDC m_dc = nullptr;
     HBITMAP m_bitmap = nullptr;
     HGDIOBJ m_initial = nullptr;
@@ -110,6 +110,62 @@ TEST(Win32SaverWindow, CoversTheScreenAndDrawsIntoItsBuffer) {
     EXPECT_EQ(GetPixel(dc, 10, 10), RGB(0, 0, 255));
     gdi.SelectObject(window.hDC(), previous);
     gdi.DeleteObject(pen);
+}
+
+// Two frames on the shown window: the second clears only the first curve, invalidates only the two
+// curves' tiles, and its paint puts the finished frame on the screen; a window painted over from
+// outside gets the frame back from the buffer when it is uncovered.
+TEST(Win32SaverWindow, AFrameClearsAndShowsOnlyWhatChanged) {
+    QuietProcess process;
+    Win32SaverWindow window(process);
+    Win32Gdi gdi(window);
+    window.setBackColor(0);
+    window.show();
+    const HWND shown = FindWindowW(L"loopster.screeen", nullptr);
+    ASSERT_NE(shown, nullptr);
+    const auto buffer = reinterpret_cast<HDC>(window.hDC());
+
+    const auto frame = [&](std::int32_t colour, const std::array<CurvePoint, 2>& points) {
+        const Handle pen = gdi.CreatePen(0, 2, colour);
+        const Handle previous = gdi.SelectObject(window.hDC(), pen);
+        window.cls();
+        gdi.Polyline(window.hDC(), points.data(), 2);
+        gdi.SelectObject(window.hDC(), previous);
+        gdi.DeleteObject(pen);
+    };
+    frame(255, {{{100, 100}, {300, 100}}});
+    UpdateWindow(shown);
+    frame(255 * 256, {{{100, 400}, {300, 400}}});
+
+    RECT update{};
+    ASSERT_TRUE(GetUpdateRect(shown, &update, FALSE));
+    // Both lines' tiles, and nothing far from them.
+    EXPECT_LE(update.left, 98);
+    EXPECT_LE(update.top, 98);
+    EXPECT_GE(update.right, 302);
+    EXPECT_GE(update.bottom, 402);
+    const HRGN region = CreateRectRgn(0, 0, 0, 0);
+    GetUpdateRgn(shown, region, FALSE);
+    EXPECT_TRUE(PtInRegion(region, 200, 100));
+    EXPECT_TRUE(PtInRegion(region, 200, 400));
+    EXPECT_FALSE(PtInRegion(region, 200, 250));
+    EXPECT_FALSE(PtInRegion(region, 600, 600));
+    DeleteObject(region);
+    EXPECT_EQ(GetPixel(buffer, 200, 100), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(buffer, 200, 400), RGB(0, 255, 0));
+
+    UpdateWindow(shown);
+    const HDC screen = GetDC(shown);
+    EXPECT_EQ(GetPixel(screen, 200, 100), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(screen, 200, 400), RGB(0, 255, 0));
+    // Painted over from outside, then uncovered.
+    const RECT all{0, 0, window.scaleWidth(), window.scaleHeight()};
+    FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    InvalidateRect(shown, nullptr, FALSE);
+    UpdateWindow(shown);
+    EXPECT_EQ(GetPixel(screen, 200, 400), RGB(0, 255, 0));
+    EXPECT_EQ(GetPixel(screen, 200, 250), RGB(0, 0, 0));
+    ReleaseDC(shown, screen);
 }
 
 }  // namespace
