@@ -16,6 +16,7 @@
 #include <cstddef>
 
 #include "display/damage.h"
+#include "platform/qt/qt_gdi.h"
 #include "platform/qt/timing_log.h"
 #include "platform/qt/x11_shm_presenter.h"
 #include "startup/entry.h"
@@ -34,6 +35,8 @@ std::uint32_t toQRgb(std::int32_t colour) {
 // no exception may unwind through Qt's event loop; ending the process there never returns.
 class SaverWidget final : public QWidget {
   public:
+    static constexpr int kTileSize = DamageTracker::kDefaultTileSize;
+
     SaverWidget(Process& process, SaverWindowEvents*& handler)
         : m_process(process), m_handler(handler) {
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -65,14 +68,18 @@ class SaverWidget final : public QWidget {
 
     void setBackColour(std::uint32_t rgb) { m_backColour = rgb; }
 
-    // Clears what the last frames drew. Only the inked tiles need clearing while the buffer holds
-    // nothing else, which keeps a full-screen clear off every frame.
+    // Clears what the last frames drew. While the buffer holds nothing else, drawing the same
+    // polylines again in the background colour takes away exactly their pixels, a few thousand,
+    // where filling their tiles wrote a sixth of the screen; their tiles still go to the screen.
     void clearBuffer() {
         settle();
         if (m_filledWith == m_backColour) {
-            for (const DamageRect& run : m_damage.takeInked()) {
-                fillBuffer(run);
+            const CurvePoint* points = m_drawnPoints.data();
+            for (const DrawnPolyline& polyline : m_drawn) {
+                m_eraser.draw(m_buffer, points, polyline.count, polyline.width, m_backColour);
+                points += polyline.count;
             }
+            m_damage.takeInked();
         } else {
             const DamageRect all{0, 0, m_buffer.width(), m_buffer.height()};
             fillBuffer(all);
@@ -80,6 +87,8 @@ class SaverWidget final : public QWidget {
             m_damage.addChanged(all);
             m_filledWith = m_backColour;
         }
+        m_drawn.clear();
+        m_drawnPoints.clear();
         // Put straight to the window, the cleared tiles wait for the frame drawn next, so the
         // screen never shows the curve half gone.
         if (!direct()) {
@@ -89,6 +98,10 @@ class SaverWidget final : public QWidget {
 
     void inked(const CurvePoint* points, int count, int penWidth) {
         m_damage.addPolyline(points, count, penWidth);
+        if (count > 0) {
+            m_drawn.push_back(DrawnPolyline{count, penWidth});
+            m_drawnPoints.insert(m_drawnPoints.end(), points, points + count);
+        }
         timingLog("drawn");
         m_frameWaiting = true;
         if (direct()) {
@@ -196,6 +209,8 @@ class SaverWidget final : public QWidget {
         m_buffer.fill(m_backColour);
         m_filledWith = m_backColour;
         m_damage.resize(m_buffer.width(), m_buffer.height());
+        m_drawn.clear();
+        m_drawnPoints.clear();
     }
 
     // Whether frames go straight to the window rather than through Qt's repaint.
@@ -275,7 +290,16 @@ class SaverWidget final : public QWidget {
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
     std::uint32_t m_filledWith = 0xFF000000u;
-    DamageTracker m_damage;
+    DamageTracker m_damage{kTileSize};
+    // The polylines drawn since the last clear, their points one after the other, for the next
+    // clear to draw again in the background colour.
+    struct DrawnPolyline {
+        int count;
+        int width;
+    };
+    std::vector<DrawnPolyline> m_drawn;
+    std::vector<CurvePoint> m_drawnPoints;
+    PolylineStroker m_eraser;
     std::vector<QRect> m_rects;
     bool m_frameWaiting = false;
     bool m_watchingExposure = false;
