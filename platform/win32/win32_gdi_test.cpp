@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/win32/saver_window.h"
 #include "platform/win32/windows_api.h"
@@ -71,6 +73,40 @@ TEST(Win32Gdi, PolylineDrawsInThePensColourAndWidth) {
     EXPECT_EQ(bitmap.at(15, 7), RGB(0, 0, 0));
     // The curve's points are joined in order, not closed: the diagonal stays empty.
     EXPECT_EQ(bitmap.at(17, 22), RGB(0, 0, 0));
+}
+
+// A wide pen's polyline goes to gdi32 in short runs; the pixels must be those of one call.
+TEST(Win32Gdi, AWidePolylineDrawsTheSamePixelsAsOneSystemCall) {
+    std::vector<CurvePoint> curve;
+    for (int j = 0; j <= 97; ++j) {
+        const double angle = j * 0.0648;
+        const double radius = 60 + 30 * std::cos(7 * angle);
+        curve.push_back({static_cast<std::int32_t>(100 + radius * std::cos(angle)),
+                         static_cast<std::int32_t>(100 + radius * std::sin(angle))});
+    }
+    for (const int width : {1, 2, 3}) {
+        Bitmap ours(200, 200);
+        Bitmap system(200, 200);
+        Win32Gdi gdi;
+        const Handle pen = gdi.CreatePen(0, width, 255);
+        const Handle previous = gdi.SelectObject(ours.dc(), pen);
+        EXPECT_TRUE(gdi.Polyline(ours.dc(), curve.data(), static_cast<int>(curve.size())));
+        const HGDIOBJ before =
+            SelectObject(reinterpret_cast<HDC>(system.dc()), reinterpret_cast<HGDIOBJ>(pen));
+        ::Polyline(reinterpret_cast<HDC>(system.dc()), reinterpret_cast<const POINT*>(curve.data()),
+                   static_cast<int>(curve.size()));
+        int inked = 0;
+        for (int y = 0; y < 200; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                ASSERT_EQ(ours.at(x, y), system.at(x, y)) << width << ": " << x << ',' << y;
+                inked += ours.at(x, y) != RGB(0, 0, 0) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(inked, 400 * width);
+        SelectObject(reinterpret_cast<HDC>(system.dc()), before);
+        gdi.SelectObject(ours.dc(), previous);
+        gdi.DeleteObject(pen);
+    }
 }
 
 TEST(Win32Gdi, APolylineOfTwoPointsIsOneLine) {
