@@ -18,17 +18,33 @@ void DamageTracker::resize(int width, int height) {
 }
 
 void DamageTracker::addPolyline(const CurvePoint* points, int count, int penWidth) {
-    if (points == nullptr || count < 1 || m_tiles.empty()) {
+    inkedBoxes(points, count, penWidth, m_boxes);
+    for (const DamageRect& box : m_boxes) {
+        mark(box.left, box.top, box.right, box.bottom, kInked | kChanged);
+    }
+    m_boxes.clear();
+}
+
+void DamageTracker::inkedBoxes(const CurvePoint* points, int count, int penWidth,
+                               std::vector<DamageRect>& boxes) const {
+    if (points == nullptr || count < 1 || m_width == 0 || m_height == 0) {
         return;
     }
     // A pen reaches past the line by half its width, rounded either way; one pixel more covers
     // every system's rounding of the line itself.
     const std::int64_t margin = std::max(penWidth, 1) + 1;
-    const auto box = [this, margin](const CurvePoint& from, const CurvePoint& to) {
-        mark(std::int64_t{std::min(from.x, to.x)} - margin,
-             std::int64_t{std::min(from.y, to.y)} - margin,
-             std::int64_t{std::max(from.x, to.x)} + margin + 1,
-             std::int64_t{std::max(from.y, to.y)} + margin + 1, kInked | kChanged);
+    const auto box = [this, margin, &boxes](const CurvePoint& from, const CurvePoint& to) {
+        const std::int64_t left = std::max<std::int64_t>(std::min(from.x, to.x) - margin, 0);
+        const std::int64_t top = std::max<std::int64_t>(std::min(from.y, to.y) - margin, 0);
+        const std::int64_t right =
+            std::min<std::int64_t>(std::int64_t{std::max(from.x, to.x)} + margin + 1, m_width);
+        const std::int64_t bottom =
+            std::min<std::int64_t>(std::int64_t{std::max(from.y, to.y)} + margin + 1, m_height);
+        if (left < right && top < bottom) {
+            boxes.push_back(
+                DamageRect{static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+                           static_cast<std::int32_t>(right), static_cast<std::int32_t>(bottom)});
+        }
     };
     if (count == 1) {
         box(points[0], points[0]);

@@ -43,6 +43,11 @@ class DamageTracker {
     // pixel): every pixel it can have inked now holds ink and has changed. Points far outside
     // the buffer are fine; only what lies inside is marked.
     void addPolyline(const CurvePoint* points, int count, int penWidth);
+    // Appends to `boxes` rectangles, clipped to the buffer, that together hold every pixel such a
+    // polyline can have inked: one around each short segment, and a run of them along a long
+    // slanting one. Far less than the tiles, for filling with the background.
+    void inkedBoxes(const CurvePoint* points, int count, int penWidth,
+                    std::vector<DamageRect>& boxes) const;
     // An area that has changed without holding ink (a fill with the background); clipped.
     void addChanged(const DamageRect& area);
 
@@ -78,6 +83,7 @@ class DamageTracker {
     // Reused from frame to frame, so that a frame allocates nothing once the first is done.
     std::vector<DamageRect> m_rects;
     std::vector<DamageRect> m_row;
+    std::vector<DamageRect> m_boxes;
 };
 
 }  // namespace loopster
