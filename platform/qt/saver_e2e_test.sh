@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The loopster executable end to end, on a private Xvfb with a private home: `loopster /s` draws a
-# curve, parks the pointer in the bottom-right corner, lets a second instance end at once, and ends
-# on a key press, on a mouse button and on the third pointer movement.
+# curve, repaints what another window covered, parks the pointer in the bottom-right corner,
+# lets a second instance end at once, and ends on a key press, on a mouse button and on the third
+# pointer movement.
 set -euo pipefail
 
 saver=${1:?usage: saver_e2e_test.sh PATH_TO_LOOPSTER}
@@ -58,6 +59,29 @@ expect_end() {
 
 start_saver
 echo "ok: a curve is drawn around the centre"
+
+# Covered by another window and uncovered again, the saver must repaint what was covered from its
+# back buffer, not only where frames change: the screen's top-left corner, which no curve reaches,
+# shows the other window while it is there and black again once it has gone.
+corner_is() {
+    import -window root -depth 8 -crop 64x64+0+0 "ppm:$work/corner.ppm" 2>/dev/null || return 1
+    local mean
+    mean=$(convert "$work/corner.ppm" -format '%[fx:mean]' info:)
+    case $1 in
+        black) [ "$mean" = 0 ] ;;
+        covered) [ "$mean" != 0 ] ;;
+    esac
+}
+corner_is black || fail "the corner is not black while the saver runs"
+xmessage -geometry 300x200+0+0 -bg white "covering the saver" 2>/dev/null &
+cover_pid=$!
+pids+=("$cover_pid")
+poll_until 5 corner_is covered || fail "the covering window did not show"
+kill "$cover_pid"
+wait "$cover_pid" 2>/dev/null || true
+poll_until 5 corner_is black || fail "the uncovered saver did not repaint the covered corner"
+running "$saver_pid" || fail "covering and uncovering ended the saver"
+echo "ok: an uncovered part of the window is repainted"
 
 eval "$(xdotool getmouselocation --shell)"
 [ "$X" -eq 1023 ] && [ "$Y" -eq 767 ] || fail "pointer at $X,$Y, not in the bottom-right corner"
