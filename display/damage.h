@@ -45,7 +45,7 @@ class DamageTracker {
     void addPolyline(const CurvePoint* points, int count, int penWidth);
     // Appends to `boxes` rectangles, clipped to the buffer, that together hold every pixel such a
     // polyline can have inked: one around each short segment, and a run of them along a long
-    // slanting one. Far less than the tiles, for filling with the background.
+    // slanting one; for filling with the background.
     void inkedBoxes(const CurvePoint* points, int count, int penWidth,
                     std::vector<DamageRect>& boxes) const;
     // An area that has changed without holding ink (a fill with the background); clipped.

@@ -94,9 +94,9 @@ TEST(DamageTracker, RowsOfRunsAreMergedIntoBandsAndClippedToTheBuffer) {
 }
 
 // Every pixel a pen of each width can ink along long slanting, short, axis-parallel and far
-// reaching segments lies in a marked tile: whatever is left out would stay on the screen after the
-// next clear. The reference is every pixel whose centre lies within half the pen's width (and a
-// pixel for the system's rounding) of a segment.
+// reaching segments lies in a marked tile and in a box around a segment: whatever is left out
+// would stay on the screen after the next clear. The reference is every pixel whose centre lies
+// within half the pen's width (and a pixel for the system's rounding) of a segment.
 TEST(DamageTracker, TheMarkedTilesHoldEveryPixelThePenCanReach) {
     const int width = 200;
     const int height = 100;
@@ -110,6 +110,17 @@ TEST(DamageTracker, TheMarkedTilesHoldEveryPixelThePenCanReach) {
         std::vector<DamageRect> inked = damage.takeInked();
         expectBanded(inked);
         const Pixels marked = pixelsOf(inked);
+        // The boxes around the segments, which a clear may fill instead of the tiles.
+        std::vector<DamageRect> boxes;
+        damage.inkedBoxes(curve.data(), static_cast<int>(curve.size()), pen, boxes);
+        Pixels boxed;
+        for (const DamageRect& box : boxes) {
+            for (int y = box.top; y < box.bottom; ++y) {
+                for (int x = box.left; x < box.right; ++x) {
+                    boxed.emplace(x, y);
+                }
+            }
+        }
         const double reach = pen / 2.0 + 1.0;
         int covered = 0;
         for (int y = 0; y < height; ++y) {
@@ -128,12 +139,14 @@ TEST(DamageTracker, TheMarkedTilesHoldEveryPixelThePenCanReach) {
                 if (near) {
                     ++covered;
                     EXPECT_TRUE(marked.count({x, y}) == 1) << pen << ": " << x << ',' << y;
+                    EXPECT_TRUE(boxed.count({x, y}) == 1) << pen << ": " << x << ',' << y;
                 }
             }
         }
         EXPECT_GT(covered, 1000);
         // The diagonals are marked in pieces, not as their bounding boxes (which cover all).
         EXPECT_LT(marked.size(), static_cast<std::size_t>(width * height)) << pen;
+        EXPECT_LT(boxed.size(), marked.size()) << pen;
     }
 }
 

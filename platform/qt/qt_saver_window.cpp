@@ -68,8 +68,9 @@ class SaverWidget final : public QWidget {
     void setBackColour(std::uint32_t rgb) { m_backColour = rgb; }
 
     // Clears what the last frames drew. While the buffer holds nothing else, filling the small
-    // boxes around the polylines' segments takes away every pixel they inked, a third of what
-    // filling their tiles wrote; their tiles still go to the screen.
+    // boxes around the polylines' segments takes away every pixel they inked, in short runs of
+    // memory that need neither a painter nor the tiles' larger area; their tiles still go to the
+    // screen.
     void clearBuffer() {
         settle();
         if (m_filledWith == m_backColour) {
