@@ -34,8 +34,6 @@ std::uint32_t toQRgb(std::int32_t colour) {
 // no exception may unwind through Qt's event loop; ending the process there never returns.
 class SaverWidget final : public QWidget {
   public:
-    static constexpr int kTileSize = DamageTracker::kDefaultTileSize;
-
     SaverWidget(Process& process, SaverWindowEvents*& handler)
         : m_process(process), m_handler(handler) {
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -268,8 +266,8 @@ class SaverWidget final : public QWidget {
         update(region);
     }
 
-    // Written straight into the buffer's rows: a painter set up for each of a frame's hundred or
-    // so runs of tiles costs more than the filling. The buffer holds 32-bit 0xFFRRGGBB pixels.
+    // Written straight into the buffer's rows: a painter set up for each of a frame's hundreds of
+    // small boxes costs more than the filling. The buffer holds 32-bit 0xFFRRGGBB pixels.
     void fillBuffer(const DamageRect& area) {
         const QRect clipped =
             QRect(area.left, area.top, area.width(), area.height()).intersected(m_buffer.rect());
@@ -294,7 +292,7 @@ class SaverWidget final : public QWidget {
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
     std::uint32_t m_filledWith = 0xFF000000u;
-    DamageTracker m_damage{kTileSize};
+    DamageTracker m_damage;
     // The polylines drawn since the last clear, their points one after the other, for the next
     // clear to take away.
     struct DrawnPolyline {

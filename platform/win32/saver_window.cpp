@@ -97,9 +97,10 @@ HRGN Win32SaverWindow::regionOf(const std::vector<DamageRect>& rects) {
     if (rects.empty()) {
         return nullptr;
     }
-    // One call builds the region from the whole list: RGNDATA is a header followed by the
-    // rectangles, here laid out in a vector of RECTs whose first ones hold the header.
-    constexpr std::size_t kHeader = (sizeof(RGNDATAHEADER) + sizeof(RECT) - 1) / sizeof(RECT);
+    // One call builds the region from the whole list: RGNDATA is a header followed directly by
+    // the rectangles, here laid out in a vector of RECTs whose first two hold the header.
+    static_assert(sizeof(RGNDATAHEADER) % sizeof(RECT) == 0);
+    constexpr std::size_t kHeader = sizeof(RGNDATAHEADER) / sizeof(RECT);
     m_regionData.resize(kHeader + rects.size());
     RGNDATAHEADER header{};
     header.dwSize = sizeof header;
@@ -113,8 +114,6 @@ HRGN Win32SaverWindow::regionOf(const std::vector<DamageRect>& rects) {
         const DamageRect& rect = rects[j];
         m_regionData[kHeader + j] = RECT{rect.left, rect.top, rect.right, rect.bottom};
     }
-    // The rectangles follow the header directly, as ExtCreateRegion reads them.
-    static_assert(sizeof(RGNDATAHEADER) % sizeof(RECT) == 0);
     return ExtCreateRegion(nullptr, static_cast<DWORD>(m_regionData.size() * sizeof(RECT)),
                            reinterpret_cast<const RGNDATA*>(m_regionData.data()));
 }
