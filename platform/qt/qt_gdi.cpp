@@ -16,6 +16,14 @@ constexpr int kPieceLength = 16;
 
 }  // namespace
 
+std::uint32_t toQRgb(std::int32_t colour) {
+    const auto value = static_cast<std::uint32_t>(colour);
+    const std::uint32_t red = value & 0xFFu;
+    const std::uint32_t green = (value >> 8) & 0xFFu;
+    const std::uint32_t blue = std::min<std::uint32_t>(value >> 16, 0xFFu);
+    return 0xFF000000u | (red << 16) | (green << 8) | blue;
+}
+
 Handle QtGdi::CreatePen(int /*style*/, int width, std::int32_t colour) {
     // A wide solid pen of the system has round ends and joins; width 0 or less means one pixel.
     QPen pen(QColor::fromRgb(toQRgb(colour)));

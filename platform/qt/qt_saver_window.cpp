@@ -22,14 +22,6 @@
 
 namespace loopster {
 
-std::uint32_t toQRgb(std::int32_t colour) {
-    const auto value = static_cast<std::uint32_t>(colour);
-    const std::uint32_t red = value & 0xFFu;
-    const std::uint32_t green = (value >> 8) & 0xFFu;
-    const std::uint32_t blue = std::min<std::uint32_t>(value >> 16, 0xFFu);
-    return 0xFF000000u | (red << 16) | (green << 8) | blue;
-}
-
 // The widget turns Qt's events into the saver window's events. Every handler runs guarded, since
 // no exception may unwind through Qt's event loop; ending the process there never returns.
 class SaverWidget final : public QWidget {
