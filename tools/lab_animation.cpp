@@ -25,9 +25,15 @@ class WebpEncoder final : public AnimationEncoder {
         // Loops for ever, like the saver.
         options.anim_params.loop_count = 0;
         options.anim_params.bgcolor = 0xFF000000u;
+        // Trying both a whole frame and the changed part of it for every frame takes a third of
+        // the size off for about twice the time (5 s of 480x270: 158 KB in 3 s against 261 KB in
+        // 2 s); a low effort per frame costs nothing here, since two-colour frames are coded with
+        // a palette whatever the effort.
+        options.minimize_size = 1;
         m_config.lossless = 1;
-        m_config.quality = 75;
-        m_config.method = 4;
+        m_config.quality = 25;
+        m_config.method = 1;
+
         m_encoder = WebPAnimEncoderNew(size.width(), size.height(), &options);
         if (m_encoder == nullptr) {
             throw EncodeError("cannot start the WebP encoder");
