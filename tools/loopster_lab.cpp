@@ -219,14 +219,14 @@ QSize sizeArg(std::string_view text) {
 // The output file's name and its kind, taken from its ending (in any case).
 std::pair<std::string, std::string> outputArg(std::string_view text,
                                               const std::vector<std::string>& kinds) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
+    // The file's own name, without its folder, must hold more than the ending.
+    const auto slash = text.find_last_of('/');
+    std::string name(slash == std::string_view::npos ? text : text.substr(slash + 1));
+    std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const std::string& kind : kinds) {
         const std::string ending = "." + kind;
-        const auto slash = lower.find_last_of('/');
-        const auto base = slash == std::string::npos ? lower : lower.substr(slash + 1);
-        if (base.size() > ending.size() && base.ends_with(ending)) {
+        if (name.size() > ending.size() && name.ends_with(ending)) {
             return {std::string(text), kind};
         }
     }
