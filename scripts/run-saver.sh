@@ -53,7 +53,8 @@ wait "$saver_pid" || true
 saver_pid=
 echo "The saver ran on a virtual screen; its picture is in $screenshot"
 
-# Seeded like the saver, from the seconds since midnight, so each run shows other patterns.
+# Seeded like the saver, from the seconds since midnight (UTC here), so each run shows other
+# patterns.
 lab="$build/tools/loopster-lab"
 if [ -x "$lab" ]; then
     animation="$(dirname "$build")/animation.webp"

@@ -5,7 +5,6 @@
 #include <QColor>
 #include <QRect>
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "display/pixel_mapping.h"
