@@ -63,8 +63,8 @@ void Main(Platform& platform, SaverState& state, Config& config) {
 
     Screeen screeen(platform.saverWindow, process);
     platform.saverWindow.setEventHandler(&screeen);
-    SaverServices services{platform.saverWindow, platform.gdi, platform.clock, platform.eventLoop,
-                           platform.random};
+    SaverServices services{platform.saverWindow, platform.gdi,    platform.clock,
+                           platform.eventLoop,   platform.random, platform.saverSurfaces};
     RunSaver(services, state);
 }
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "display/saver_surfaces.h"
 #include "platform/clock.h"
 #include "platform/config_view.h"
 #include "platform/desktop.h"
@@ -28,6 +29,9 @@ struct Platform {
     SaverWindow& saverWindow;
     ConfigView& configView;
     FileLocations locations;
+    // One saver window per monitor, when the platform makes them; `saverWindow` is then the set
+    // seen as one window, which the exit rules close.
+    SaverSurfaces* saverSurfaces = nullptr;
 };
 
 // Picks the mode from the command line. Returns only in settings mode, after showing the dialog

@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <memory>
 
+#include "display/monitor_windows.h"
 #include "platform/qt/config_dialog.h"
 #include "platform/qt/posix_files.h"
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_gdi.h"
+#include "platform/qt/qt_monitors.h"
 #include "platform/qt/qt_process.h"
 #include "platform/qt/qt_saver_window.h"
 #include "platform/random.h"
@@ -26,15 +28,18 @@ int main(int argc, char** argv) {
     QtClock clock;
     QtEventLoop eventLoop;
     StandardRandom random;
-    QtSaverWindow saverWindow(process);
-    QtGdi gdi(saverWindow);
+    // A saver window on every monitor; the drawing calls find each window's back buffer.
+    QtMonitors monitors(process);
+    MonitorWindows saverWindows(monitors);
+    QtMonitorSurfaces surfaces(saverWindows);
+    QtGdi gdi(surfaces);
     const FileLocations locations = linuxFileLocations();
     // The dialog's clicks arrive from Qt's event loop, outside Main's guard.
     QtConfigView configView(locations.settingsFile, [&process](const std::function<void()>& call) {
         runGuarded(process, call);
     });
-    Platform platform{process, desktop, files,       clock,      eventLoop,
-                      random,  gdi,     saverWindow, configView, locations};
+    Platform platform{process, desktop,      files,      clock,     eventLoop,    random,
+                      gdi,     saverWindows, configView, locations, &saverWindows};
     const auto state = std::make_unique<SaverState>();
     Config config(configView, files, desktop, process, platform.locations);
 

@@ -49,12 +49,20 @@ Handle QtGdi::SelectObject(Handle /*dc*/, Handle pen) {
     return previous;
 }
 
+QtSurface* QtGdi::surfaceFor(Handle dc) {
+    if (m_surfaces != nullptr) {
+        return m_surfaces->surface(dc);
+    }
+    return dc == m_single->hDC() ? m_single : nullptr;
+}
+
 bool QtGdi::Polyline(Handle dc, const CurvePoint* points, int count) {
     const auto pen = m_pens.find(m_selected);
-    if (dc != m_surface.hDC() || pen == m_pens.end() || count < 2) {
+    QtSurface* const surface = surfaceFor(dc);
+    if (surface == nullptr || pen == m_pens.end() || count < 2) {
         return false;
     }
-    QImage& buffer = m_surface.backBuffer();
+    QImage& buffer = surface->backBuffer();
     const int width = pen->second.width();
     // The pen reaches past the points by up to its width. Points far outside the window are
     // passed on as they are (the painter clips them); only the reported areas are held near it.
@@ -116,7 +124,7 @@ bool QtGdi::Polyline(Handle dc, const CurvePoint* points, int count) {
     }
     painter.end();
 
-    m_surface.inked(m_areas);
+    surface->inked(m_areas);
     return true;
 }
 

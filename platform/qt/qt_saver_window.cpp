@@ -57,6 +57,15 @@ class SaverWidget final : public QWidget {
 
     void setBackColour(std::uint32_t rgb) { m_backColour = rgb; }
 
+    // Moves the window to another screen (which may be another X screen, with a root window of
+    // its own) and over the given area of it. The back buffer follows at the resize.
+    void cover(QScreen* target, const QRect& geometry) {
+        if (target != nullptr && target != screen()) {
+            setScreen(target);
+        }
+        setGeometry(geometry);
+    }
+
     // Clears what the last frames drew. Only the inked tiles need clearing while the buffer holds
     // nothing else, which keeps a full-screen clear off every frame.
     void clearBuffer() {
@@ -271,8 +280,19 @@ QtSaverWindow::~QtSaverWindow() = default;
 SaverWidget& QtSaverWindow::created() {
     if (!m_widget) {
         m_widget = std::make_unique<SaverWidget>(m_process, m_handler);
+        if (!m_geometry.isEmpty()) {
+            m_widget->cover(m_screen, m_geometry);
+        }
     }
     return *m_widget;
+}
+
+void QtSaverWindow::place(QScreen* screen, const QRect& geometry) {
+    m_screen = screen;
+    m_geometry = geometry;
+    if (m_widget && !geometry.isEmpty()) {
+        m_widget->cover(screen, geometry);
+    }
 }
 
 void QtSaverWindow::setEventHandler(SaverWindowEvents* handler) {
@@ -302,10 +322,11 @@ void QtSaverWindow::show() {
     widget.setFocus();
 }
 
-// One window, one back buffer: its device context is a constant handle.
+// Each window has a back buffer of its own, so each needs a device context of its own: the
+// window's address serves, as it differs for every window alive.
 Handle QtSaverWindow::hDC() {
     created();
-    return 1;
+    return reinterpret_cast<Handle>(this);
 }
 
 void QtSaverWindow::cls() {

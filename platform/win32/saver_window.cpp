@@ -20,7 +20,11 @@ float pointerCoordinate(LPARAM lParam, int shift) {
 
 Win32SaverWindow::~Win32SaverWindow() {
     if (m_window != nullptr) {
-        DestroyWindow(m_window);
+        // Forgotten first, so the messages of its destruction get the default handling: a
+        // window let go with its monitor must not end the saver.
+        const HWND window = m_window;
+        m_window = nullptr;
+        DestroyWindow(window);
     }
     if (m_buffer != nullptr) {
         SelectObject(m_buffer, m_initialBitmap);
@@ -47,9 +51,14 @@ void Win32SaverWindow::ensureCreated() {
 
     // Created at the screen's full size while still hidden, so the first pattern is already mapped
     // to the size it is shown at.
-    m_window = CreateWindowExW(WS_EX_TOPMOST, kClassName, L"", WS_POPUP, 0, 0,
-                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                               nullptr, nullptr, instance, this);
+    const bool placed =
+        m_placement.right > m_placement.left && m_placement.bottom > m_placement.top;
+    const RECT area =
+        placed ? m_placement
+               : RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    m_window = CreateWindowExW(WS_EX_TOPMOST, kClassName, L"", WS_POPUP, area.left, area.top,
+                               area.right - area.left, area.bottom - area.top, nullptr, nullptr,
+                               instance, this);
     const HDC screen = GetDC(m_window);
     m_buffer = CreateCompatibleDC(screen);
     ReleaseDC(m_window, screen);
@@ -126,6 +135,14 @@ void Win32SaverWindow::cls() {
     // The frame that follows is drawn into the buffer before the loop pumps messages again, so the
     // paint that this schedules shows the finished frame, never the cleared one.
     InvalidateRect(m_window, nullptr, FALSE);
+}
+
+void Win32SaverWindow::place(int left, int top, int width, int height) {
+    m_placement = RECT{left, top, left + width, top + height};
+    if (m_window != nullptr && width > 0 && height > 0) {
+        // WM_SIZE gives the back buffer the new size.
+        SetWindowPos(m_window, HWND_TOPMOST, left, top, width, height, SWP_NOACTIVATE);
+    }
 }
 
 void Win32SaverWindow::close() {
@@ -205,7 +222,8 @@ LRESULT Win32SaverWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             // Only a handler that lets the close go on gets here; without one, closing the saver
             // still ends it.
             m_process.endProcess(0);
-        default: break;
+        default:
+            break;
     }
     return DefWindowProcW(m_window, message, wParam, lParam);
 }

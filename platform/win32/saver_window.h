@@ -1,7 +1,7 @@
 // The saver window `screeen` on Windows: a borderless topmost popup over the whole primary screen,
-// hidden until the render loop shows it. Drawing goes to a memory-DC back buffer that the window
-// copies to the screen in one BitBlt when it paints, so a frame never flickers and an uncovered
-// window repaints itself.
+// or over the monitor it is placed on, hidden until the render loop shows it. Drawing goes to a
+// memory-DC back buffer that the window copies to the screen in one BitBlt when it paints, so a
+// frame never flickers and an uncovered window repaints itself.
 #pragma once
 
 #include "platform/win32/windows_api.h"
@@ -12,7 +12,7 @@
 namespace loopster {
 
 class Win32SaverWindow final : public SaverWindow {
-public:
+  public:
     explicit Win32SaverWindow(Process& process) : m_process(process) {}
     ~Win32SaverWindow() override;
     Win32SaverWindow(const Win32SaverWindow&) = delete;
@@ -27,7 +27,12 @@ public:
     void cls() override;
     void close() override;
 
-private:
+    // Covers the area of the virtual screen given in pixels (a monitor, which may lie left of or
+    // above the primary one) instead of the primary screen; a window already made moves at once.
+    // An empty area leaves the primary screen.
+    void place(int left, int top, int width, int height);
+
+  private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void ensureCreated();
@@ -44,6 +49,7 @@ private:
     int m_width = 0;
     int m_height = 0;
     COLORREF m_backColor = RGB(0, 0, 0);
+    RECT m_placement{};
 };
 
 }  // namespace loopster
