@@ -132,6 +132,9 @@ void QtConfigView::create() {
     scroll->setSingleStep(1);
     scroll->setPageStep(1);
     scroll->setValue(30);
+    // Qt's scroll bars invert their keys by default (Left and Up raise the value, like a vertical
+    // bar's Down); Right and Up raise it here, the way the arrows beside the thumb point.
+    scroll->setInvertedControls(false);
     // Text1 follows the value only when the thumb is released, not while it is dragged.
     scroll->setTracking(false);
     scroll->setFocusPolicy(Qt::StrongFocus);
