@@ -25,8 +25,8 @@ namespace {
 // application is being created, that message becomes one line of ours and exit code 1, and the
 // warnings before it, which only lead up to it, are held back; they are shown once the
 // application exists.
-loopster::Process* g_startingProcess = nullptr;
-std::vector<QString> g_heldMessages;
+loopster::Process* startingProcess = nullptr;
+std::vector<QString> heldMessages;
 
 std::string noDisplayMessage() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -47,24 +47,24 @@ std::string noDisplayMessage() {
 
 void startupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg) {
-        g_startingProcess->showFatalError(noDisplayMessage());
-        g_startingProcess->endProcess(1);
+        startingProcess->showFatalError(noDisplayMessage());
+        startingProcess->endProcess(1);
     }
-    g_heldMessages.push_back(qFormatLogMessage(type, context, message));
+    heldMessages.push_back(qFormatLogMessage(type, context, message));
 }
 
 void holdStartupMessages(loopster::Process& process) {
-    g_startingProcess = &process;
+    startingProcess = &process;
     qInstallMessageHandler(startupMessage);
 }
 
 void releaseStartupMessages() {
     qInstallMessageHandler(nullptr);
-    for (const QString& message : g_heldMessages) {
+    for (const QString& message : heldMessages) {
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     }
-    g_heldMessages.clear();
-    g_startingProcess = nullptr;
+    heldMessages.clear();
+    startingProcess = nullptr;
 }
 
 }  // namespace
