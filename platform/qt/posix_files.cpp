@@ -149,8 +149,9 @@ void removeStaleTemporaries(const std::string& target) {
         }
         const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            // Earlier versions gave the temporary file the old file's mode, which could be 000;
-            // no save of today's makes a file its owner cannot open.
+            // A save gives its temporary file at least the owner's read and write bits, so one
+            // the owner cannot open is no save in progress: older versions made them, copying a
+            // settings file's mode of 000.
             if (errno == EACCES) {
                 ::unlink(path.c_str());
             }
