@@ -98,7 +98,7 @@ echo "ok: on 2560x1440 the pointer is parked at $X,$Y"
 
 # --- The window destroyed by another client ends the saver, which leaves the lock to the next.
 
-window=$(xdotool search --pid "$saver_pid" 2>/dev/null | head -n 1)
+window=$(xdotool search --onlyvisible --pid "$saver_pid" 2>/dev/null | head -n 1)
 [ -n "$window" ] || fail "no window of the saver found"
 xdotool windowclose "$window"
 expect_end "the window destroyed from outside"
