@@ -26,21 +26,27 @@ void loadSettingsIfPresent(Platform& platform, SaverState& state, Config& config
 
 }  // namespace
 
+StartMode startModeOf(const std::string& commandLine) {
+    if (commandLine.starts_with("/c")) {
+        return StartMode::Settings;
+    }
+    return commandLine == "/s" ? StartMode::Saver : StartMode::Refused;
+}
+
 void Main(Platform& platform, SaverState& state, Config& config) {
     Process& process = platform.process;
     if (process.previousInstance()) {
         process.endProcess(0);
     }
 
-    // Case-sensitive on purpose: "/C" and "/S" are other starts and end at once.
-    const std::string commandLine = process.commandLine();
-    if (commandLine.starts_with("/c")) {
+    const StartMode mode = startModeOf(process.commandLine());
+    if (mode == StartMode::Settings) {
         // Read before the dialog appears, so that it opens showing the saved values.
         loadSettingsIfPresent(platform, state, config);
         config.Show();
         return;
     }
-    if (commandLine != "/s") {
+    if (mode != StartMode::Saver) {
         process.endProcess(0);
     }
 

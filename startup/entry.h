@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "display/saver_surfaces.h"
 #include "platform/clock.h"
@@ -33,6 +34,12 @@ struct Platform {
     // seen as one window, which the exit rules close.
     SaverSurfaces* saverSurfaces = nullptr;
 };
+
+// What a command line starts. Case-sensitive: "/c" followed by anything opens the dialog, exactly
+// "/s" runs the saver, and everything else ("/C", "/S", "/p 123", "") is refused and ends at once.
+// Executables decide with this before they open a display, so a refused start needs none.
+enum class StartMode { Refused, Settings, Saver };
+StartMode startModeOf(const std::string& commandLine);
 
 // Picks the mode from the command line. Returns only in settings mode, after showing the dialog
 // modeless: the caller then runs its event loop until the dialog ends the process. In saver mode

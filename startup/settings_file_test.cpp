@@ -124,6 +124,22 @@ TEST_F(SettingsFileTest, LfAndCrLineEndsReadAlike) {
     expectShown(55, false);
 }
 
+TEST_F(SettingsFileTest, ALeadingUtf8ByteOrderMarkIsSkippedOnlyAtTheStart) {
+    load(
+        "\xEF\xBB\xBF"
+        "45\r\n2\r\n");
+    expectShown(45, false);
+    // Anywhere else the three bytes stay part of a field, which is then not a number.
+    EXPECT_EQ(parseSettings("45\r\n\xEF\xBB\xBF"
+                            "2\r\n")
+                  .lineWidthCode,
+              0.0);
+    EXPECT_EQ(parseSettings(" \xEF\xBB\xBF"
+                            "45\r\n2\r\n")
+                  .frameRate,
+              0.0);
+}
+
 TEST_F(SettingsFileTest, QuotedFieldsAreReadWithoutTheirQuotes) {
     load("  \"70\" trailing words\r\n \"2\"\r\n");
     expectShown(70, false);

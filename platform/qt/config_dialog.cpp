@@ -4,8 +4,11 @@
 #include "platform/qt/config_dialog.h"
 
 #include <QAbstractButton>
+#include <QAbstractNativeEventFilter>
 #include <QButtonGroup>
+#include <QByteArray>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QGroupBox>
@@ -20,6 +23,8 @@
 #include <QSignalBlocker>
 #include <cmath>
 #include <utility>
+
+#include <xcb/xcb.h>
 
 namespace loopster {
 
@@ -55,15 +60,34 @@ int twipsToPixels(int twips, double logicalDpi) {
 
 // The dialog window. Closing it only asks the logic (which unloads and ends the process); Escape
 // does nothing, as the dialog has no Cancel button.
-class ConfigDialog final : public QDialog {
+class ConfigDialog final : public QDialog, private QAbstractNativeEventFilter {
   public:
-    explicit ConfigDialog(std::function<void()> onClose) : m_onClose(std::move(onClose)) {}
+    explicit ConfigDialog(std::function<void()> onClose) : m_onClose(std::move(onClose)) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
     void reject() override {}
 
   protected:
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
         m_onClose();
+    }
+
+    // A window destroyed by another X client (xdotool windowclose) gets no close request, and the
+    // process would live on without a window, holding the instance lock. It is closed all the
+    // same, so it ends like the close button, saving nothing.
+    bool nativeEventFilter(const QByteArray& eventType, void* message,
+                           qintptr* /*result*/) override {
+        if (eventType != "xcb_generic_event_t" || internalWinId() == 0) {
+            return false;
+        }
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) == XCB_DESTROY_NOTIFY &&
+            reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window ==
+                static_cast<xcb_window_t>(internalWinId())) {
+            m_onClose();
+        }
+        return false;
     }
 
   private:
@@ -132,6 +156,9 @@ void QtConfigView::create() {
     scroll->setSingleStep(1);
     scroll->setPageStep(1);
     scroll->setValue(30);
+    // Qt's scroll bars invert their keys by default (Left and Up raise the value, like a vertical
+    // bar's Down); Right and Up raise it here, the way the arrows beside the thumb point.
+    scroll->setInvertedControls(false);
     // Text1 follows the value only when the thumb is released, not while it is dragged.
     scroll->setTracking(false);
     scroll->setFocusPolicy(Qt::StrongFocus);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <string>
 
 namespace loopster {
 
@@ -43,10 +44,19 @@ std::string instanceLockPath() {
     std::string cache = absoluteEnv("XDG_CACHE_HOME");
     if (cache.empty()) {
         const std::string home = absoluteEnv("HOME");
-        cache = (home.empty() ? std::string("/tmp") : home) + "/.cache";
+        if (!home.empty()) {
+            cache = home + "/.cache";
+        }
     }
-    std::filesystem::create_directories(cache + "/loopster", error);
-    return cache + "/loopster/instance.lock";
+    if (!cache.empty()) {
+        std::filesystem::create_directories(cache + "/loopster", error);
+        if (std::filesystem::is_directory(cache + "/loopster", error)) {
+            return cache + "/loopster/instance.lock";
+        }
+    }
+    // Every user shares /tmp, so the lock there carries the user's id: one user's lock file can
+    // never keep another user's saver from starting.
+    return "/tmp/loopster-" + std::to_string(::getuid()) + ".lock";
 }
 
 QtProcess::QtProcess(int argc, char** argv) : m_commandLine(joinArguments(argc, argv)) {}
@@ -56,7 +66,15 @@ bool QtProcess::previousInstance() {
         return false;
     }
     const std::string path = instanceLockPath();
-    m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    // Never through a symbolic link, and only a file of this user's: in a shared folder such as
+    // /tmp another user could otherwise plant a file that they keep locked.
+    m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    struct stat info {};
+    if (m_lockFd >= 0 &&
+        (::fstat(m_lockFd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid())) {
+        ::close(m_lockFd);
+        m_lockFd = -1;
+    }
     if (m_lockFd < 0) {
         // Without a lock file there is no telling; running twice is better than never running.
         return false;

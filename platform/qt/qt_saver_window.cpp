@@ -1,7 +1,10 @@
 // The Qt saver window and its widget.
 #include "platform/qt/qt_saver_window.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QByteArray>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -15,6 +18,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include <xcb/xcb.h>
+
 #include "platform/qt/dirty_tiles.h"
 #include "platform/qt/timing_log.h"
 #include "platform/qt/x11_shm_presenter.h"
@@ -24,10 +29,11 @@ namespace loopster {
 
 // The widget turns Qt's events into the saver window's events. Every handler runs guarded, since
 // no exception may unwind through Qt's event loop; ending the process there never returns.
-class SaverWidget final : public QWidget {
+class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
   public:
     SaverWidget(Process& process, SaverWindowEvents*& handler)
         : m_process(process), m_handler(handler) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
         // Every pixel comes from the back buffer, so Qt need not clear or compose behind it.
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -108,6 +114,25 @@ class SaverWidget final : public QWidget {
             m_watchingExposure = true;
         }
         return QWidget::event(event);
+    }
+
+    // A window destroyed by another X client (xdotool windowclose, xkill -id) gets no close
+    // request: Qt only sees its DestroyNotify, and would go on drawing into nothing with the
+    // instance lock held. That is the window closed by another cause, so it ends the run too.
+    bool nativeEventFilter(const QByteArray& eventType, void* message,
+                           qintptr* /*result*/) override {
+        if (eventType != "xcb_generic_event_t" || internalWinId() == 0) {
+            return false;
+        }
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        // The top bit marks an event sent by a client rather than by the server.
+        if ((event->response_type & 0x7F) == XCB_DESTROY_NOTIFY) {
+            const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+            if (destroyed->window == static_cast<xcb_window_t>(internalWinId())) {
+                dispatch([](SaverWindowEvents& handler) { handler.onClose(); });
+            }
+        }
+        return false;
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
