@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/config_view.h"
@@ -34,6 +35,12 @@ struct Platform {
 // modeless: the caller then runs its event loop until the dialog ends the process. In saver mode
 // the render loop never returns; every other start ends the process at once.
 void Main(Platform& platform, SaverState& state, Config& config);
+
+// The start values of a saver run, for every program that runs the render loop: the settings file
+// when it exists, the pattern globals, FrameRate and LineWidth from the dialog's controls, and the
+// random seed from the time of day.
+void setSaverStartValues(Files& files, const std::string& settingsFile, Config& config,
+                         Clock& clock, Random& random, SaverState& state);
 
 // Runs `body`; a RunError is shown with the standard message and ends the process with exit code 1.
 // Every platform wraps Main and each of its event handlers in this.
