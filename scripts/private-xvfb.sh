@@ -3,10 +3,17 @@
 
 # Starts Xvfb on the first free display with one screen of the given size (e.g. 1920x1080) and
 # waits until it accepts clients. Sets XVFB_PID and exports DISPLAY. $2 is a folder for its files.
+# Further sizes after it add X screens 1, 2, ... of those sizes.
 start_private_xvfb() {
     local size=$1 dir=$2
+    shift 2
+    local screens=(-screen 0 "${size}x24") number=1 more
+    for more in "$@"; do
+        screens+=(-screen "$number" "${more}x24")
+        number=$((number + 1))
+    done
     : >"$dir/display"
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/xvfb.log" &
+    Xvfb -displayfd 3 "${screens[@]}" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/xvfb.log" &
     XVFB_PID=$!
     local i
     for i in $(seq 200); do

@@ -250,7 +250,9 @@ void ForeignWindow::release() {
 }
 
 void ForeignWindow::end(int exitCode, const std::string& line) {
-    release();
+    // Nothing is drawn any more, so the pixels need not be kept.
+    m_buffer = QImage();
+    m_presenter.reset();
     if (!line.empty()) {
         std::fprintf(stderr, "%s\n", line.c_str());
     }
