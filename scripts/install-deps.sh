@@ -12,6 +12,7 @@ packages=(
     wine64 fonts-wine
     xvfb xdotool x11-utils imagemagick python3
     desktop-file-utils libxml2-utils groff-base
+    xscreensaver dpkg-dev file lintian
 )
 
 missing=()
