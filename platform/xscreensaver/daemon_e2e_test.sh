@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The hack end to end on a private Xvfb with two X screens. First on its own: it draws on a window
 # named by --window-id or XSCREENSAVER_WINDOW, reports bad options in one line each and keeps
-# drawing, and ends with status 0 on SIGTERM, SIGINT and SIGHUP, leaving no shared memory behind.
+# drawing, follows the window's size from one pattern to the next, and ends with status 0 on
+# SIGTERM, SIGINT and SIGHUP, leaving no shared memory behind.
 # Then under the real xscreensaver daemon, run as nobody since the daemon refuses to run hacks as
 # root: one launch per screen and none after, a curve on each screen, and a key press ends both.
-# Last, a lost X connection ends it with status 1 and one line.
+# A destroyed window and, last, a lost X connection end it with status 1 and one line.
 set -euo pipefail
 
 hack=${1:?usage: daemon_e2e_test.sh PATH_TO_HACK}
@@ -54,7 +55,8 @@ segments_by() { ipcs -m -p | awk -v pid="$1" '$3 == pid { print $1 }'; }
 
 # Starts the hack with the given environment and options in the background; sets hack_pid.
 start_hack() {
-    env "$@" >>"$work/hack.log" 2>&1 &
+    # Not holding the test window's resize pipe, whose end closes the window.
+    env "$@" >>"$work/hack.log" 2>&1 7>&- &
     hack_pid=$!
     pids+=("$hack_pid")
 }
@@ -89,6 +91,63 @@ grep -q -- '--rate takes a whole number' "$work/hack.log" || fail "no message fo
 echo "ok: XSCREENSAVER_WINDOW draws a curve; three bad options, three lines, still drawing"
 expect_signal_end INT
 
+
+# A window of the size given, at 0,0 of screen 0, holds the curve around its own centre: every
+# pixel that is not black lies inside it, and the box around them is centred within an eighth.
+ink_centred_in() {
+    import -window root -depth 8 "ppm:$work/shot.ppm" 2>/dev/null || return 1
+    python3 - "$work/shot.ppm" "$1" "$2" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+w, h = int(sys.argv[2]), int(sys.argv[3])
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace():
+        pos += 1
+    end = pos
+    while not data[end:end + 1].isspace():
+        end += 1
+    fields.append(data[pos:end])
+    pos = end
+pos += 1
+width, height = int(fields[1]), int(fields[2])
+xs, ys = [], []
+for y in range(height):
+    row = data[pos + y * width * 3:pos + (y + 1) * width * 3]
+    first = len(row) - len(row.lstrip(b"\0"))
+    if first == len(row):
+        continue
+    xs += [first // 3, (len(row.rstrip(b"\0")) - 1) // 3]
+    ys.append(y)
+if not xs or max(xs) >= w or max(ys) >= h:
+    sys.exit(1)
+centre_x, centre_y = (min(xs) + max(xs)) / 2, (min(ys) + max(ys)) / 2
+sys.exit(0 if abs(centre_x - w / 2) <= w / 8 and abs(centre_y - h / 2) <= h / 8 else 1)
+PY
+}
+
+# The size is read at each pattern's start: at 100 frames a second a pattern lasts under a second.
+mkfifo "$work/resize"
+python3 "$here/test_window.py" 400 300 <"$work/resize" >"$work/window-id" &
+pids+=($!)
+exec 7>"$work/resize"
+poll_until 10 test -s "$work/window-id" || fail "no test window"
+start_hack "$hack" --window-id "$(cat "$work/window-id")" --rate 100
+poll_until 10 ink_centred_in 400 300 || fail "no curve around the centre of the 400x300 window"
+echo "700 500" >&7
+poll_until 10 ink_centred_in 700 500 || fail "the curve did not follow the window to 700x500"
+echo "ok: the curve follows its window from 400x300 to 700x500"
+# The window's owner goes, and the window with it.
+: >"$work/hack.log"
+exec 7>&-
+poll_until 10 ended "$hack_pid" || fail "the hack outlived its window"
+code=0
+wait "$hack_pid" || code=$?
+[ "$code" -eq 1 ] && [ "$(wc -l <"$work/hack.log")" -eq 1 ] ||
+    fail "a destroyed window: status $code and $(wc -l <"$work/hack.log") lines"
+echo "ok: a destroyed window ends it with status 1: $(cat "$work/hack.log")"
+
+# Screen 0's root window last: what the hack drew there stays after it.
 start_hack "$hack" --root
 poll_until 10 centre_has_ink "$work/shot.ppm" || fail "no curve on the root window with --root"
 expect_signal_end HUP
