@@ -1,7 +1,8 @@
 # The two commands: `make run` builds and starts the saver; `make test` builds every target and runs
-# every test. Both install missing Debian packages first.
+# every test. Both install missing Debian packages first. `make package` builds the Debian package
+# and the Windows zip into build/packages.
 
-.PHONY: all deps build build-linux build-windows build-fuzz fuzz test run clean
+.PHONY: all deps build build-linux build-windows build-fuzz fuzz test run package clean
 
 all: build
 
@@ -37,6 +38,16 @@ test: build fuzz
 	ctest --preset linux-release
 	ctest --preset mingw-i686-release
 	ctest --preset mingw-x64-release
+
+package: deps
+	cmake --preset linux-release
+	cmake --build --preset linux-release
+	cmake --preset mingw-i686-release
+	cmake --build --preset mingw-i686-release
+	cpack --preset deb
+	cpack --preset windows-zip
+	rm -rf build/packages/_CPack_Packages
+	@ls -l build/packages
 
 run: deps
 	cmake --preset linux-release

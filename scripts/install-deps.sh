@@ -14,6 +14,7 @@ packages=(
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
     desktop-file-utils libxml2-utils groff-base
     libwebp-dev libgif-dev webp
+    xscreensaver dpkg-dev file lintian
 )
 
 missing=()

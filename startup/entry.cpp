@@ -17,10 +17,10 @@ namespace {
 
 // The existence test is the lookup of the exact path yielding a non-empty name; a missing file
 // leaves the dialog's defaults.
-void loadSettingsIfPresent(Platform& platform, SaverState& state, Config& config) {
-    const std::string& path = platform.locations.settingsFile;
-    if (!platform.files.lookup(path).empty()) {
-        LoadSettings(platform.files, path, config, state.globals);
+void loadSettingsIfPresent(Files& files, const std::string& path, Config& config,
+                           PatternGlobals& globals) {
+    if (!files.lookup(path).empty()) {
+        LoadSettings(files, path, config, globals);
     }
 }
 
@@ -33,6 +33,21 @@ StartMode startModeOf(const std::string& commandLine) {
     return commandLine == "/s" ? StartMode::Saver : StartMode::Refused;
 }
 
+void setSaverStartValues(Files& files, const std::string& settingsFile, Config& config,
+                         Clock& clock, Random& random, SaverState& state) {
+    PatternGlobals& globals = state.globals;
+    loadSettingsIfPresent(files, settingsFile, config, globals);
+    globals.FillRatio = 0.85;
+    globals.PiValue = 3.141592654;
+    globals.FixedGearSize = 100.0;
+    globals.RollingGearSize = 40;
+    // The dialog's controls are where the settings live; without a settings file they hold the
+    // defaults "30" and light.
+    globals.FrameRate = toInt16(textToNumber(config.Text1()));
+    globals.LineWidth = config.Option1() ? 1 : 2;
+    random.seed(clock.secondsSinceMidnight());
+}
+
 void Main(Platform& platform, SaverState& state, Config& config) {
     Process& process = platform.process;
     if (process.previousInstance()) {
@@ -42,7 +57,8 @@ void Main(Platform& platform, SaverState& state, Config& config) {
     const StartMode mode = startModeOf(process.commandLine());
     if (mode == StartMode::Settings) {
         // Read before the dialog appears, so that it opens showing the saved values.
-        loadSettingsIfPresent(platform, state, config);
+        loadSettingsIfPresent(platform.files, platform.locations.settingsFile, config,
+                              state.globals);
         config.Show();
         return;
     }
@@ -54,18 +70,8 @@ void Main(Platform& platform, SaverState& state, Config& config) {
     // bottom-right corner, out of the curve's way.
     platform.desktop.SetCursorPos(toInt32(platform.desktop.screenWidthTwips()),
                                   toInt32(platform.desktop.screenHeightTwips()));
-    loadSettingsIfPresent(platform, state, config);
-
-    PatternGlobals& globals = state.globals;
-    globals.FillRatio = 0.85;
-    globals.PiValue = 3.141592654;
-    globals.FixedGearSize = 100.0;
-    globals.RollingGearSize = 40;
-    // The dialog's controls are where the settings live; without a settings file they hold the
-    // defaults "30" and light.
-    globals.FrameRate = toInt16(textToNumber(config.Text1()));
-    globals.LineWidth = config.Option1() ? 1 : 2;
-    platform.random.seed(platform.clock.secondsSinceMidnight());
+    setSaverStartValues(platform.files, platform.locations.settingsFile, config, platform.clock,
+                        platform.random, state);
 
     Screeen screeen(platform.saverWindow, process);
     platform.saverWindow.setEventHandler(&screeen);

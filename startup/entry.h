@@ -46,6 +46,12 @@ StartMode startModeOf(const std::string& commandLine);
 // the render loop never returns; every other start ends the process at once.
 void Main(Platform& platform, SaverState& state, Config& config);
 
+// The start values of a saver run, for every program that runs the render loop: the settings file
+// when it exists, the pattern globals, FrameRate and LineWidth from the dialog's controls, and the
+// random seed from the time of day.
+void setSaverStartValues(Files& files, const std::string& settingsFile, Config& config,
+                         Clock& clock, Random& random, SaverState& state);
+
 // Runs `body`; a RunError is shown with the standard message and ends the process with exit code 1.
 // Every platform wraps Main and each of its event handlers in this.
 void runGuarded(Process& process, const std::function<void()>& body);

@@ -32,6 +32,8 @@ bool disabledByEnvironment() {
 
 struct X11ShmPresenter::Segment {
     xcb_connection_t* connection = nullptr;
+    // Qt's connection, which is gone once the application is.
+    bool qtConnection = true;
     void* address = nullptr;
     xcb_shm_seg_t id = 0;
 
@@ -41,7 +43,7 @@ struct X11ShmPresenter::Segment {
     ~Segment() {
         // The connection outlives the window in the executable; without the application it is
         // gone, and the server detached the segment when it closed.
-        if (id != 0 && qGuiApp != nullptr) {
+        if (id != 0 && (!qtConnection || qGuiApp != nullptr)) {
             xcb_shm_detach(connection, id);
             xcb_flush(connection);
         }
@@ -62,6 +64,21 @@ std::unique_ptr<X11ShmPresenter> X11ShmPresenter::create(QWidget& window, const 
     // A Qt built without X11 has no connection to share.
     xcb_connection_t* connection = nullptr;
 #endif
+    return attach(&window, 0, connection, size);
+}
+
+std::unique_ptr<X11ShmPresenter> X11ShmPresenter::create(xcb_connection_t* connection,
+                                                         std::uint32_t window, const QSize& size) {
+    if (disabledByEnvironment()) {
+        return nullptr;
+    }
+    return attach(nullptr, window, connection, size);
+}
+
+// The shared segment, made and attached on `connection`, for the widget's window or `window`.
+std::unique_ptr<X11ShmPresenter> X11ShmPresenter::attach(QWidget* widget, std::uint32_t window,
+                                                         xcb_connection_t* connection,
+                                                         const QSize& size) {
     if (connection == nullptr || size.isEmpty()) {
         return nullptr;
     }
@@ -85,6 +102,7 @@ std::unique_ptr<X11ShmPresenter> X11ShmPresenter::create(QWidget& window, const 
     }
     auto segment = std::make_unique<Segment>();
     segment->connection = connection;
+    segment->qtConnection = widget != nullptr;
     void* address = shmat(shmId, nullptr, 0);
     if (address == reinterpret_cast<void*>(-1)) {
         shmctl(shmId, IPC_RMID, nullptr);
@@ -103,15 +121,20 @@ std::unique_ptr<X11ShmPresenter> X11ShmPresenter::create(QWidget& window, const 
     }
     segment->id = id;
     return std::unique_ptr<X11ShmPresenter>(
-        new X11ShmPresenter(window, connection, std::move(segment), size));
+        new X11ShmPresenter(widget, window, connection, std::move(segment), size));
 }
 
-X11ShmPresenter::X11ShmPresenter(QWidget& window, xcb_connection_t* connection,
-                                 std::unique_ptr<Segment> segment, const QSize& size)
-    : m_window(window), m_connection(connection), m_segment(std::move(segment)), m_size(size) {}
+X11ShmPresenter::X11ShmPresenter(QWidget* widget, std::uint32_t window,
+                                 xcb_connection_t* connection, std::unique_ptr<Segment> segment,
+                                 const QSize& size)
+    : m_widget(widget),
+      m_window(window),
+      m_connection(connection),
+      m_segment(std::move(segment)),
+      m_size(size) {}
 
 X11ShmPresenter::~X11ShmPresenter() {
-    if (qGuiApp == nullptr) {
+    if (m_widget != nullptr && qGuiApp == nullptr) {
         return;
     }
     // The segment must not go while the server may still read from it.
@@ -138,7 +161,8 @@ void X11ShmPresenter::settle() {
 }
 
 bool X11ShmPresenter::prepare() {
-    const auto window = static_cast<xcb_window_t>(m_window.winId());
+    const auto window =
+        m_widget != nullptr ? static_cast<xcb_window_t>(m_widget->winId()) : m_window;
     if (window == m_drawable && m_gc != 0) {
         return true;
     }
@@ -176,7 +200,8 @@ bool X11ShmPresenter::put(const QRegion& region) {
     if (!m_usable) {
         return false;
     }
-    if (region.isEmpty() || !m_window.testAttribute(Qt::WA_WState_Created)) {
+    if (region.isEmpty() ||
+        (m_widget != nullptr && !m_widget->testAttribute(Qt::WA_WState_Created))) {
         return true;
     }
     if (!prepare()) {
