@@ -1,9 +1,8 @@
-// The process entry as every executable uses it: the platform's services in one bundle, Main, and
-// the guard that turns a fatal run-time error into the standard message and a non-zero exit.
+// The process entry as every executable uses it: the platform's services in one bundle and Main,
+// which each executable runs inside the error guard (runGuarded, from common/error_guard.h).
 #pragma once
 
-#include <functional>
-
+#include "common/error_guard.h"
 #include "platform/clock.h"
 #include "platform/config_view.h"
 #include "platform/desktop.h"
@@ -34,9 +33,5 @@ struct Platform {
 // modeless: the caller then runs its event loop until the dialog ends the process. In saver mode
 // the render loop never returns; every other start ends the process at once.
 void Main(Platform& platform, SaverState& state, Config& config);
-
-// Runs `body`; a RunError is shown with the standard message and ends the process with exit code 1.
-// Every platform wraps Main and each of its event handlers in this.
-void runGuarded(Process& process, const std::function<void()>& body);
 
 }  // namespace loopster

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "platform/win32/guarded_call.h"
+#include "common/error_guard.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/text.h"
 
@@ -222,7 +222,7 @@ void Win32ConfigView::onScroll(int code, int thumbPosition) {
     SetScrollPos(bar, SB_CTL, value, TRUE);
     if (m_handler != nullptr) {
         ConfigEvents* handler = m_handler;
-        guardedCall(m_process, [handler, value] { handler->onScrollChange(value); });
+        runGuarded(m_process, [handler, value] { handler->onScrollChange(value); });
     }
 }
 
@@ -257,17 +257,17 @@ INT_PTR Win32ConfigView::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
                 return TRUE;
             }
             if (id == IDOK) {
-                guardedCall(m_process, [handler] { handler->onOkClick(); });
+                runGuarded(m_process, [handler] { handler->onOkClick(); });
             } else if (id == LOOPSTER_OPTION1 || id == LOOPSTER_OPTION2) {
                 const bool light = id == LOOPSTER_OPTION1;
-                guardedCall(m_process, [handler, light] { handler->onOptionClick(light); });
+                runGuarded(m_process, [handler, light] { handler->onOptionClick(light); });
             }
             // IDCANCEL (the Escape key) has no reaction: only the close button ends the dialog.
             return TRUE;
         }
         case WM_CLOSE:
             if (handler != nullptr) {
-                guardedCall(m_process, [handler] { handler->onCloseRequest(); });
+                runGuarded(m_process, [handler] { handler->onCloseRequest(); });
             } else {
                 unload();
             }
