@@ -28,13 +28,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32Desktop desktop;
     Win32Files files;
     Win32Clock clock;
-    Win32ConfigView configView(process);
+    const FileLocations locations = win32FileLocations();
+    Win32ConfigView configView(process, locations.settingsFile);
     Win32EventLoop eventLoop(configView);
     StandardRandom random;
     Win32Gdi gdi;
     Win32SaverWindow saverWindow(process);
-    Platform platform{process,     desktop, files, clock,      eventLoop,
-                      random,      gdi,     saverWindow, configView, win32FileLocations()};
+    Platform platform{process, desktop, files,       clock,      eventLoop,
+                      random,  gdi,     saverWindow, configView, locations};
 
     // The frame table and curve buffer are large: on the heap, not on the main thread's stack.
     const auto state = std::make_unique<SaverState>();
