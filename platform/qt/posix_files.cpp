@@ -4,14 +4,14 @@
 #include "platform/qt/posix_files.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "platform/qt/posix_environment.h"
 
 namespace loopster {
 
@@ -75,26 +75,6 @@ mode_t newFileMode() {
     const mode_t mask = ::umask(022);
     ::umask(mask);
     return static_cast<mode_t>(0666 & ~mask);
-}
-
-std::string absoluteEnvFolder(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || value[0] != '/') {
-        return {};
-    }
-    return value;
-}
-
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return home;
-    }
-    if (const passwd* entry = ::getpwuid(::getuid());
-        entry != nullptr && entry->pw_dir != nullptr) {
-        return entry->pw_dir;
-    }
-    return "/tmp";
 }
 
 }  // namespace
@@ -197,8 +177,8 @@ std::optional<FileFailure> PosixFiles::createFile(const std::string& path,
 }
 
 FileLocations linuxFileLocations() {
-    std::string config = absoluteEnvFolder("XDG_CONFIG_HOME");
-    std::string state = absoluteEnvFolder("XDG_STATE_HOME");
+    std::string config = absolutePathFromEnvironment("XDG_CONFIG_HOME");
+    std::string state = absolutePathFromEnvironment("XDG_STATE_HOME");
     if (config.empty()) {
         config = homeFolder() + "/.config";
     }

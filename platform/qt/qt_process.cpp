@@ -12,16 +12,9 @@
 #include <filesystem>
 #include <iostream>
 
+#include "platform/qt/posix_environment.h"
+
 namespace loopster {
-
-namespace {
-
-std::string absoluteEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
-}
-
-}  // namespace
 
 std::string joinArguments(int argc, char** argv) {
     std::string line;
@@ -35,15 +28,14 @@ std::string joinArguments(int argc, char** argv) {
 }
 
 std::string instanceLockPath() {
-    const std::string runtime = absoluteEnv("XDG_RUNTIME_DIR");
+    const std::string runtime = absolutePathFromEnvironment("XDG_RUNTIME_DIR");
     std::error_code error;
     if (!runtime.empty() && std::filesystem::is_directory(runtime, error)) {
         return runtime + "/loopster.lock";
     }
-    std::string cache = absoluteEnv("XDG_CACHE_HOME");
+    std::string cache = absolutePathFromEnvironment("XDG_CACHE_HOME");
     if (cache.empty()) {
-        const std::string home = absoluteEnv("HOME");
-        cache = (home.empty() ? std::string("/tmp") : home) + "/.cache";
+        cache = homeFolder() + "/.cache";
     }
     std::filesystem::create_directories(cache + "/loopster", error);
     return cache + "/loopster/instance.lock";
