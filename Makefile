@@ -1,8 +1,9 @@
 # The two commands: `make run` builds and starts the saver; `make test` builds every target and runs
-# every test. Both install missing Debian packages first. `make package` builds the Debian package
-# and the Windows zip into build/packages.
+# every test. Both install missing Debian packages first. `make test-linux` is the quick loop while
+# working: the two Linux builds and their tests only. `make package` builds the Debian package and
+# the Windows zip into build/packages.
 
-.PHONY: all deps build build-linux build-windows build-fuzz fuzz test run package clean
+.PHONY: all deps build build-linux build-windows build-fuzz fuzz test test-linux run package clean
 
 all: build
 
@@ -32,6 +33,12 @@ fuzz: build-fuzz
 	mkdir -p build/fuzz/settings_corpus
 	build/fuzz/startup/settings_fuzz -max_total_time=30 -max_len=8192 -print_final_stats=1 \
 		build/fuzz/settings_corpus startup/fuzz_seeds
+
+# The fast loop: the Linux debug build (sanitizers) and release build with their tests, including
+# the end-to-end runs under Xvfb; no Windows builds, no Wine and no fuzzing.
+test-linux: build-linux
+	ctest --preset linux-debug
+	ctest --preset linux-release
 
 test: build fuzz
 	ctest --preset linux-debug

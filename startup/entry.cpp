@@ -2,7 +2,6 @@
 // the pointer, gives the pattern globals their start values and hands over to the render loop.
 #include "startup/entry.h"
 
-#include <exception>
 #include <string>
 
 #include "common/numeric.h"
@@ -78,22 +77,6 @@ void Main(Platform& platform, SaverState& state, Config& config) {
     SaverServices services{platform.saverWindow, platform.gdi,    platform.clock,
                            platform.eventLoop,   platform.random, platform.saverSurfaces};
     RunSaver(services, state);
-}
-
-void runGuarded(Process& process, const std::function<void()>& body) {
-    std::string message;
-    try {
-        body();
-        return;
-    } catch (const RunError& error) {
-        message = error.what();
-    } catch (const std::exception& error) {
-        // Not one of the program's own errors (out of memory, for instance): still fatal, and it
-        // must not unwind into the window system's event loop.
-        message = error.what();
-    }
-    process.showFatalError(message);
-    process.endProcess(1);
 }
 
 }  // namespace loopster

@@ -1,10 +1,10 @@
-// The process entry as every executable uses it: the platform's services in one bundle, Main, and
-// the guard that turns a fatal run-time error into the standard message and a non-zero exit.
+// The process entry as every executable uses it: the platform's services in one bundle and Main,
+// which each executable runs inside the error guard (runGuarded, from common/error_guard.h).
 #pragma once
 
-#include <functional>
 #include <string>
 
+#include "common/error_guard.h"
 #include "display/saver_surfaces.h"
 #include "platform/clock.h"
 #include "platform/config_view.h"
@@ -51,9 +51,5 @@ void Main(Platform& platform, SaverState& state, Config& config);
 // random seed from the time of day.
 void setSaverStartValues(Files& files, const std::string& settingsFile, Config& config,
                          Clock& clock, Random& random, SaverState& state);
-
-// Runs `body`; a RunError is shown with the standard message and ends the process with exit code 1.
-// Every platform wraps Main and each of its event handlers in this.
-void runGuarded(Process& process, const std::function<void()>& body);
 
 }  // namespace loopster

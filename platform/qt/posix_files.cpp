@@ -5,18 +5,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string_view>
 #include <vector>
+
+#include "platform/qt/posix_environment.h"
 
 namespace loopster {
 
@@ -176,26 +176,6 @@ void syncFolder(const std::string& folder) {
     }
 }
 
-std::string absoluteEnvFolder(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || value[0] != '/') {
-        return {};
-    }
-    return value;
-}
-
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return home;
-    }
-    if (const passwd* entry = ::getpwuid(::getuid());
-        entry != nullptr && entry->pw_dir != nullptr) {
-        return entry->pw_dir;
-    }
-    return "/tmp";
-}
-
 }  // namespace
 
 std::string PosixFiles::lookup(const std::string& path) {
@@ -305,8 +285,8 @@ std::optional<FileFailure> PosixFiles::createFile(const std::string& path,
 }
 
 FileLocations linuxFileLocations() {
-    std::string config = absoluteEnvFolder("XDG_CONFIG_HOME");
-    std::string state = absoluteEnvFolder("XDG_STATE_HOME");
+    std::string config = absolutePathFromEnvironment("XDG_CONFIG_HOME");
+    std::string state = absolutePathFromEnvironment("XDG_STATE_HOME");
     if (config.empty()) {
         config = homeFolder() + "/.config";
     }

@@ -7,12 +7,14 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "common/twips.h"
+
 namespace loopster {
 
 namespace {
 
 double twips(int pixels, double dotsPerInch) {
-    return static_cast<double>(pixels) * 1440.0 / (dotsPerInch > 0.0 ? dotsPerInch : 96.0);
+    return static_cast<double>(pixels) * twipsPerPixel(dotsPerInch);
 }
 
 }  // namespace

@@ -13,16 +13,9 @@
 #include <iostream>
 #include <string>
 
+#include "platform/qt/posix_environment.h"
+
 namespace loopster {
-
-namespace {
-
-std::string absoluteEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
-}
-
-}  // namespace
 
 std::string joinArguments(int argc, char** argv) {
     std::string line;
@@ -36,14 +29,14 @@ std::string joinArguments(int argc, char** argv) {
 }
 
 std::string instanceLockPath() {
-    const std::string runtime = absoluteEnv("XDG_RUNTIME_DIR");
+    const std::string runtime = absolutePathFromEnvironment("XDG_RUNTIME_DIR");
     std::error_code error;
     if (!runtime.empty() && std::filesystem::is_directory(runtime, error)) {
         return runtime + "/loopster.lock";
     }
-    std::string cache = absoluteEnv("XDG_CACHE_HOME");
+    std::string cache = absolutePathFromEnvironment("XDG_CACHE_HOME");
     if (cache.empty()) {
-        const std::string home = absoluteEnv("HOME");
+        const std::string home = userHomeFolder();
         if (!home.empty()) {
             cache = home + "/.cache";
         }

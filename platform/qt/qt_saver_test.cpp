@@ -1,6 +1,7 @@
 // The Qt saver window, drawing calls, event wait and process under the offscreen platform. The
 // exit rules end the real process, so those cases run as death tests in a child process.
 #include <gtest/gtest.h>
+#include <pwd.h>
 
 #include <unistd.h>
 #include <QApplication>
@@ -265,7 +266,7 @@ TEST(QtProcessTest, ASecondInstanceFindsTheLockHeld) {
     std::filesystem::remove_all(runtime);
 }
 
-TEST(QtProcessTest, WithoutRuntimeOrHomeFolderEachUserHasALockOfTheirOwn) {
+TEST(QtProcessTest, WithoutRuntimeOrCacheFolderEachUserHasALockOfTheirOwn) {
     std::vector<std::pair<const char*, std::optional<std::string>>> saved;
     for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
         const char* value = std::getenv(name);
@@ -273,9 +274,13 @@ TEST(QtProcessTest, WithoutRuntimeOrHomeFolderEachUserHasALockOfTheirOwn) {
                            value == nullptr ? std::nullopt : std::optional<std::string>(value));
         ::unsetenv(name);
     }
+    // Without $HOME the password database still names the user's own home.
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr) {
+        EXPECT_EQ(instanceLockPath(),
+                  std::string(entry->pw_dir) + "/.cache/loopster/instance.lock");
+    }
+    // A home that is a plain file has no cache folder: the lock in /tmp is still this user's.
     const std::string perUser = "/tmp/loopster-" + std::to_string(::getuid()) + ".lock";
-    EXPECT_EQ(instanceLockPath(), perUser);
-    // A home that is a plain file has no cache folder either.
     const std::filesystem::path plain =
         std::filesystem::temp_directory_path() / ("loopster-home-" + std::to_string(::getpid()));
     std::ofstream(plain) << "";

@@ -20,10 +20,10 @@
 
 #include <xcb/xcb.h>
 
+#include "common/error_guard.h"
 #include "platform/qt/dirty_tiles.h"
 #include "platform/qt/timing_log.h"
 #include "platform/qt/x11_shm_presenter.h"
-#include "startup/entry.h"
 
 namespace loopster {
 

@@ -11,21 +11,17 @@
 #include <bit>
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
+
+#include "platform/qt/posix_environment.h"
 
 namespace loopster {
 
 namespace {
 
-bool isSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
-
 // LOOPSTER_NO_SHM_PUT=1 keeps Qt's repaint path, to compare the two or to rule this one out; so
 // does Qt's own switch for keeping shared memory off the X connection.
 bool disabledByEnvironment() {
-    return isSet("LOOPSTER_NO_SHM_PUT") || isSet("QT_XCB_NO_MITSHM");
+    return environmentFlag("LOOPSTER_NO_SHM_PUT") || environmentFlag("QT_XCB_NO_MITSHM");
 }
 
 }  // namespace

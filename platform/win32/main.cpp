@@ -29,7 +29,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32Desktop desktop;
     Win32Files files;
     Win32Clock clock;
-    Win32ConfigView configView(process);
+    const FileLocations locations = win32FileLocations();
+    Win32ConfigView configView(process, locations.settingsFile);
     Win32EventLoop eventLoop(configView);
     StandardRandom random;
     Win32Gdi gdi;
@@ -37,7 +38,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32Monitors monitors(process);
     MonitorWindows saverWindows(monitors);
     Platform platform{process,      desktop, files,        clock,      eventLoop,
-                      random,       gdi,     saverWindows, configView, win32FileLocations(),
+                      random,       gdi,     saverWindows, configView, locations,
                       &saverWindows};
 
     // The frame table and curve buffer are large: on the heap, not on the main thread's stack.

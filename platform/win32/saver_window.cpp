@@ -1,7 +1,7 @@
 // The saver window's creation, back buffer, painting and input messages.
 #include "platform/win32/saver_window.h"
 
-#include "platform/win32/guarded_call.h"
+#include "common/error_guard.h"
 
 namespace loopster {
 
@@ -187,7 +187,7 @@ LRESULT Win32SaverWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_SYSKEYDOWN:
             if (handler != nullptr) {
                 const int key = static_cast<int>(wParam);
-                guardedCall(m_process, [handler, key] { handler->onKeyDown(key); });
+                runGuarded(m_process, [handler, key] { handler->onKeyDown(key); });
             }
             return 0;
         case WM_LBUTTONDOWN:
@@ -200,24 +200,24 @@ LRESULT Win32SaverWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
                                    : message == WM_RBUTTONDOWN ? 2
                                    : message == WM_MBUTTONDOWN ? 4
                                                                : 8;
-                guardedCall(m_process, [handler, button] { handler->onMouseDown(button); });
+                runGuarded(m_process, [handler, button] { handler->onMouseDown(button); });
             }
             return message == WM_XBUTTONDOWN ? TRUE : 0;
         case WM_LBUTTONUP:
             if (handler != nullptr) {
-                guardedCall(m_process, [handler] { handler->onClick(); });
+                runGuarded(m_process, [handler] { handler->onClick(); });
             }
             return 0;
         case WM_MOUSEMOVE:
             if (handler != nullptr) {
                 const float x = pointerCoordinate(lParam, 0);
                 const float y = pointerCoordinate(lParam, 16);
-                guardedCall(m_process, [handler, x, y] { handler->onMouseMove(x, y); });
+                runGuarded(m_process, [handler, x, y] { handler->onMouseMove(x, y); });
             }
             return 0;
         case WM_CLOSE:
             if (handler != nullptr) {
-                guardedCall(m_process, [handler] { handler->onClose(); });
+                runGuarded(m_process, [handler] { handler->onClose(); });
             }
             // Only a handler that lets the close go on gets here; without one, closing the saver
             // still ends it.
