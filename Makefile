@@ -1,7 +1,9 @@
 # The two commands: `make run` builds and starts the saver; `make test` builds every target and runs
-# every test. Both install missing Debian packages first.
+# every test. Both install missing Debian packages first. `make test-linux` is the quick loop while
+# working: the two Linux builds and their tests only. `make package` builds the Debian package and
+# the Windows zip into build/packages.
 
-.PHONY: all deps build build-linux build-windows build-fuzz fuzz test run clean
+.PHONY: all deps build build-linux build-windows build-fuzz fuzz test test-linux run package clean
 
 all: build
 
@@ -32,11 +34,27 @@ fuzz: build-fuzz
 	build/fuzz/startup/settings_fuzz -max_total_time=30 -max_len=8192 -print_final_stats=1 \
 		build/fuzz/settings_corpus startup/fuzz_seeds
 
+# The fast loop: the Linux debug build (sanitizers) and release build with their tests, including
+# the end-to-end runs under Xvfb; no Windows builds, no Wine and no fuzzing.
+test-linux: build-linux
+	ctest --preset linux-debug
+	ctest --preset linux-release
+
 test: build fuzz
 	ctest --preset linux-debug
 	ctest --preset linux-release
 	ctest --preset mingw-i686-release
 	ctest --preset mingw-x64-release
+
+package: deps
+	cmake --preset linux-release
+	cmake --build --preset linux-release
+	cmake --preset mingw-i686-release
+	cmake --build --preset mingw-i686-release
+	cpack --preset deb
+	cpack --preset windows-zip
+	rm -rf build/packages/_CPack_Packages
+	@ls -l build/packages
 
 run: deps
 	cmake --preset linux-release

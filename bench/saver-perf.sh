@@ -3,9 +3,11 @@
 # of the saver and of the X server, the frame interval and its jitter, the peak resident memory and
 # the time from exec to the first frame shown. It prints figures and asserts nothing.
 #
-#   bench/saver-perf.sh [PATH_TO_LOOPSTER] [SECONDS]
+#   bench/saver-perf.sh [PATH_TO_LOOPSTER] [SECONDS] [SCREENS]
 #
-# Defaults: build/linux-release/platform/qt/loopster, 20 seconds. The timing log (frames drawn and
+# Defaults: build/linux-release/platform/qt/loopster, 20 seconds, one screen. With SCREENS above 1
+# the Xvfb has that many X screens of 1920x1080, so the saver draws every frame that many times,
+# once in each screen's window. The timing log (frames drawn and
 # shown, wall clock in ns) comes from the saver itself on stderr when LOOPSTER_TIMING_LOG is set.
 set -euo pipefail
 
@@ -15,6 +17,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 saver=${1:-$here/../build/linux-release/platform/qt/loopster}
 seconds=${2:-20}
+screens=${3:-1}
 rate=30
 if [ ! -x "$saver" ]; then
     echo "error: $saver is missing; build it first" >&2
@@ -36,7 +39,11 @@ use_private_home "$work"
 mkdir -p "$XDG_CONFIG_HOME/loopster"
 # The settings file for 30 fps and heavy (2-pixel) lines.
 printf '%s\r\n2\r\n' "$rate" >"$XDG_CONFIG_HOME/loopster/tovren.txt"
-start_private_xvfb 1920x1080 "$work"
+more=()
+for ((i = 1; i < screens; i++)); do
+    more+=(1920x1080)
+done
+start_private_xvfb 1920x1080 "$work" "${more[@]}"
 
 # Clock ticks of utime + stime, fields 14 and 15 of /proc/PID/stat (after the command's brackets).
 cpu_ticks() {
@@ -83,13 +90,13 @@ saver_pid=
 
 python3 - "$work/timing.log" "$(cat "$work/exec-ns")" "$start_ns" "$end_ns" "$rate" \
     "$saver_start" "$saver_end" "$xvfb_start" "$xvfb_end" "$(getconf CLK_TCK)" "$peak_kib" \
-    "$load" "$seconds" <<'PY'
+    "$load" "$seconds" "$screens" <<'PY'
 import sys
 
 (log, exec_ns, start_ns, end_ns, rate, saver_start, saver_end, xvfb_start, xvfb_end, hz, peak_kib,
- load, seconds) = sys.argv[1:]
+ load, seconds, screens) = sys.argv[1:]
 exec_ns, start_ns, end_ns = int(exec_ns), int(start_ns), int(end_ns)
-rate, hz = int(rate), int(hz)
+rate, hz, screens = int(rate), int(hz), int(screens)
 
 events = {"drawn": [], "shown": []}
 for line in open(log):
@@ -102,7 +109,9 @@ saver_cpu = (int(saver_end) - int(saver_start)) / hz / wall * 100
 xvfb_cpu = (int(xvfb_end) - int(xvfb_start)) / hz / wall * 100
 
 def intervals(times):
-    inside = [t for t in times if start_ns <= t <= end_ns]
+    # With several screens each frame is logged once for each of them, one after the other: the
+    # frame's time is the last screen's.
+    inside = [t for t in times if start_ns <= t <= end_ns][screens - 1::screens]
     return [(b - a) / 1e6 for a, b in zip(inside, inside[1:])]
 
 def percentile(values, share):
@@ -112,7 +121,7 @@ def percentile(values, share):
 nominal = 1000 / rate
 # Each deadline is the tick at the frame's start plus 1000 / rate, rounded to a whole tick.
 whole = round(nominal)
-print(f"loopster /s, 1920x1080 Xvfb, {rate} fps, heavy lines, {seconds} s measured"
+print(f"loopster /s, {screens} x 1920x1080 Xvfb, {rate} fps, heavy lines, {seconds} s measured"
       f" (load average before the end: {load})")
 print(f"CPU, saver:                 {saver_cpu:6.2f} % of one core")
 print(f"CPU, X server:              {xvfb_cpu:6.2f} % of one core")

@@ -4,20 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 #include "common/run_error.h"
 
 namespace loopster {
 namespace {
 
-ErrorKind kindOf(void (*body)()) {
+std::optional<ErrorKind> kindOf(void (*body)()) {
     try {
         body();
     } catch (const RunError& error) {
         return error.kind();
     }
-    ADD_FAILURE() << "no RunError";
-    return ErrorKind::FileNotFound;
+    return std::nullopt;
 }
 
 TEST(Rounding, TiesGoToTheEvenNeighbour) {

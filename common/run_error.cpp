@@ -13,16 +13,6 @@ int errorNumber(ErrorKind kind) {
             return 11;
         case ErrorKind::TypeMismatch:
             return 13;
-        case ErrorKind::FileNotFound:
-            return 53;
-        case ErrorKind::InputPastEndOfFile:
-            return 62;
-        case ErrorKind::PermissionDenied:
-            return 70;
-        case ErrorKind::PathNotFound:
-            return 76;
-        case ErrorKind::InvalidPropertyValue:
-            return 380;
     }
     return 0;
 }
@@ -37,16 +27,6 @@ const char* errorText(ErrorKind kind) {
             return "Division by zero";
         case ErrorKind::TypeMismatch:
             return "Type mismatch";
-        case ErrorKind::FileNotFound:
-            return "File not found";
-        case ErrorKind::InputPastEndOfFile:
-            return "Input past end of file";
-        case ErrorKind::PermissionDenied:
-            return "Permission denied";
-        case ErrorKind::PathNotFound:
-            return "Path not found";
-        case ErrorKind::InvalidPropertyValue:
-            return "Invalid property value";
     }
     return "Unknown error";
 }

@@ -1,6 +1,6 @@
 // The one error type for the fatal run-time errors of the system. Each is thrown at the exact point
-// where the system fails and caught only at the process entry, which shows the standard message and
-// exits non-zero.
+// where the system fails and caught only by the error guard (common/error_guard.h), which shows the
+// standard message and exits non-zero.
 #pragma once
 
 #include <stdexcept>
@@ -8,16 +8,13 @@
 
 namespace loopster {
 
+// Only the errors the program can meet. Files never raise one: a settings file that cannot be read
+// keeps the defaults, and a failed save or marker is reported or skipped.
 enum class ErrorKind {
     Overflow,
     SubscriptOutOfRange,
     DivisionByZero,
     TypeMismatch,
-    InputPastEndOfFile,
-    FileNotFound,
-    PermissionDenied,
-    PathNotFound,
-    InvalidPropertyValue,
 };
 
 // The run-time library's standard number and text for each kind, e.g. 6 and "Overflow".
@@ -25,11 +22,11 @@ int errorNumber(ErrorKind kind);
 const char* errorText(ErrorKind kind);
 
 class RunError : public std::runtime_error {
-public:
+  public:
     explicit RunError(ErrorKind kind);
     ErrorKind kind() const { return m_kind; }
 
-private:
+  private:
     ErrorKind m_kind;
 };
 

@@ -1,6 +1,10 @@
 // The render loop and its pacing.
 #include "display/render_loop.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
 #include "common/numeric.h"
 #include "display/pixel_mapping.h"
 #include "pattern/randomiser.h"
@@ -35,8 +39,24 @@ void WaitUntilTick(std::int32_t deadline, Clock& clock, EventLoop& eventLoop) {
 
 namespace {
 
-void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, Handle dc,
-               Handle neutralPen, float w, float h) {
+// A window as one pattern draws on it: its size and device context are read at the pattern's
+// start, so a change shows with the next pattern.
+struct Target {
+    SaverWindow* window;
+    Handle dc;
+    float w;
+    float h;
+};
+
+struct PatternTargets {
+    std::vector<Target> targets;
+    // The traced curve in model units, kept only while there is more than one window: the curve
+    // buffer itself is mapped in place for each window in turn.
+    std::vector<CurvePoint> model;
+};
+
+void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, PatternTargets& pattern,
+               Handle neutralPen) {
     PatternGlobals& globals = state.globals;
     const std::int32_t deadline = frameDeadline(services.clock.GetTickCount(), globals.FrameRate);
     BuildFrame(i, state.genbox, globals, state.frameTable);
@@ -45,12 +65,24 @@ void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, Handl
     Gdi& gdi = services.gdi;
     const Handle framePen =
         gdi.CreatePen(PS_SOLID, globals.LineWidth, frameAt(state.frameTable, i).PenColor);
-    gdi.SelectObject(dc, framePen);
-    mapToPixels(state.curve, w, h, globals.FillRatio);
-    // Cleared only now, right before the drawing, so the back buffer is empty for the least time.
-    services.window.cls();
-    gdi.Polyline(dc, state.curve.CurvePoints.data(), state.curve.PointCount + 1);
-    gdi.SelectObject(dc, neutralPen);
+    CurvePoint* const points = state.curve.CurvePoints.data();
+    const int count = state.curve.PointCount + 1;
+    if (pattern.targets.size() > 1) {
+        pattern.model.assign(points, points + count);
+    }
+    for (std::size_t k = 0; k < pattern.targets.size(); ++k) {
+        const Target& target = pattern.targets[k];
+        if (k > 0) {
+            std::copy(pattern.model.begin(), pattern.model.end(), points);
+        }
+        gdi.SelectObject(target.dc, framePen);
+        mapToPixels(state.curve, target.w, target.h, globals.FillRatio);
+        // Cleared only now, right before the drawing, so the back buffer is empty for the least
+        // time.
+        target.window->cls();
+        gdi.Polyline(target.dc, points, count);
+        gdi.SelectObject(target.dc, neutralPen);
+    }
     gdi.DeleteObject(framePen);
 
     WaitUntilTick(deadline, services.clock, services.eventLoop);
@@ -60,20 +92,28 @@ void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, Handl
 
 void RunSaver(SaverServices& services, SaverState& state) {
     PatternGlobals& globals = state.globals;
-    SaverWindow& window = services.window;
+    OneSurface single(services.window);
+    SaverSurfaces& surfaces = services.surfaces != nullptr ? *services.surfaces : single;
+    PatternTargets pattern;
 
     globals.FrameCount = NewPattern(state.genbox, globals, services.random);
     const Handle neutralPen = services.gdi.CreatePen(PS_SOLID, 1, kNeutralPenColour);
     globals.StopFlag = 0;
     while (globals.StopFlag == 0) {
-        // Single precision, as the mapping takes them; a size change shows with the next pattern.
-        const auto h = static_cast<float>(window.scaleHeight());
-        const auto w = static_cast<float>(window.scaleWidth());
-        window.setBackColor(0);
-        window.show();
-        const Handle dc = window.hDC();
+        // Monitors that came, went or changed are taken in here, with the window sizes.
+        surfaces.layout();
+        pattern.targets.clear();
+        for (std::size_t k = 0; k < surfaces.count(); ++k) {
+            SaverWindow& window = surfaces.surface(k);
+            // Single precision, as the mapping takes them.
+            const auto h = static_cast<float>(window.scaleHeight());
+            const auto w = static_cast<float>(window.scaleWidth());
+            window.setBackColor(0);
+            window.show();
+            pattern.targets.push_back(Target{&window, window.hDC(), w, h});
+        }
         for (std::int16_t i = 0; i < globals.FrameCount; ++i) {
-            drawFrame(i, services, state, dc, neutralPen, w, h);
+            drawFrame(i, services, state, pattern, neutralPen);
         }
         globals.FrameCount = NewPattern(state.genbox, globals, services.random);
     }

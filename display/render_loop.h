@@ -1,10 +1,12 @@
 // The saver mode's main loop and its pacing: pattern after pattern, each frame traced, mapped to
-// the window's pixels, drawn as one polyline and held until its deadline. Window events are pumped
-// only while a frame waits for its deadline, so the saver ends there.
+// the pixels of each window it is shown in, drawn there as one polyline and held until its
+// deadline. Window events are pumped only while a frame waits for its deadline, so the saver ends
+// there.
 #pragma once
 
 #include <cstdint>
 
+#include "display/saver_surfaces.h"
 #include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/random.h"
@@ -13,13 +15,15 @@
 
 namespace loopster {
 
-// What the render loop draws with and waits on.
+// What the render loop draws with and waits on. Without `surfaces` it draws on `window` alone;
+// with them (one window per monitor) on each of them, and `window` is not drawn on.
 struct SaverServices {
     SaverWindow& window;
     Gdi& gdi;
     Clock& clock;
     EventLoop& eventLoop;
     Random& random;
+    SaverSurfaces* surfaces = nullptr;
 };
 
 // The colour of the pen that stays selected between frames: white.
@@ -40,7 +44,9 @@ std::int32_t ticksUntil(std::int32_t deadline, std::int32_t now);
 // the event wait in between.
 void WaitUntilTick(std::int32_t deadline, Clock& clock, EventLoop& eventLoop);
 
-// Plays patterns until the process ends in a window event handler. StopFlag is cleared at the
+// Plays patterns until the process ends in a window event handler. Each frame is traced once, in
+// model units, and mapped to each window's own size, so every monitor shows the same curve centred
+// on it and scaled to its width. StopFlag is cleared at the
 // start and nothing sets it, so in practice this never returns.
 void RunSaver(SaverServices& services, SaverState& state);
 

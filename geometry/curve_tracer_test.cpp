@@ -85,8 +85,13 @@ TEST(TraceCurve, CoordinatesRoundTiesToEven) {
     expectPoint(tracer.at(0), 2, 0);
     tracer.trace(2, 1, 1.5, 0, -100);  // 2.5 -> 2
     expectPoint(tracer.at(0), 2, 0);
-    tracer.trace(2, 1, 1.5, kPi, -100);  // about -2.5 -> -2 or -3 depending on the last bit
-    EXPECT_TRUE(tracer.at(0).x == -2 || tracer.at(0).x == -3);
+    // PiValue is 4e-10 above pi, so its cosine is -1 to within 1e-19 and rounds to -1 exactly:
+    // the first x is the tie -2.5 itself, and its sine a tiny negative y that rounds to 0.
+    ASSERT_EQ(std::cos(kPi), -1.0);
+    tracer.trace(2, 1, 1.5, kPi, -100);  // -2.5 -> -2
+    expectPoint(tracer.at(0), -2, 0);
+    tracer.trace(2, 1, 2.5, kPi, -100);  // -3.5 -> -4
+    expectPoint(tracer.at(0), -4, 0);
 }
 
 TEST(TraceCurve, ShorterCurvesLeaveStalePointsAbovePointCount) {

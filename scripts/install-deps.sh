@@ -11,7 +11,10 @@ packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64 fonts-wine
     xvfb xdotool x11-utils imagemagick python3
+    xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
     desktop-file-utils libxml2-utils groff-base
+    libwebp-dev libgif-dev webp
+    xscreensaver dpkg-dev file lintian
 )
 
 missing=()

@@ -2,11 +2,18 @@
 # end-to-end test and the saver's measuring script.
 
 # Starts Xvfb on the first free display with one screen of the given size (e.g. 1920x1080) and
-# waits until it accepts clients. Sets XVFB_PID and exports DISPLAY. $2 is a folder for its files.
+# waits until it accepts clients. Sets XVFB_PID and exports DISPLAY. $2 is a folder for its files;
+# further sizes add X screens 1, 2, ... of their own.
 start_private_xvfb() {
     local size=$1 dir=$2
+    shift 2
+    local screens=(-screen 0 "${size}x24") number=1 extra
+    for extra in "$@"; do
+        screens+=(-screen "$number" "${extra}x24")
+        number=$((number + 1))
+    done
     : >"$dir/display"
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/xvfb.log" &
+    Xvfb -displayfd 3 "${screens[@]}" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/xvfb.log" &
     XVFB_PID=$!
     local i
     for i in $(seq 200); do
@@ -30,6 +37,45 @@ stop_private_xvfb() {
         kill "$XVFB_PID" 2>/dev/null || true
         wait "$XVFB_PID" 2>/dev/null || true
         XVFB_PID=
+    fi
+}
+
+# Starts Xorg with the dummy video driver (scripts/xorg-dummy.conf) on the first free display, for
+# tests that need RandR monitors, and waits until it accepts clients. Sets XORG_PID and exports
+# DISPLAY; fails when this machine cannot run Xorg (no driver, or not allowed to). $1 is a folder
+# for its files.
+start_private_xorg() {
+    local dir=$1 here
+    here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+    command -v Xorg >/dev/null || return 1
+    : >"$dir/display"
+    # -noreset: the monitors that xrandr sets live only as long as the server does not reset,
+    # which it would when its last client leaves.
+    Xorg -displayfd 3 -config "$here/xorg-dummy.conf" -sharevts -novtswitch -noreset \
+        -nolisten tcp -logfile "$dir/xorg.log" 3>"$dir/display" >"$dir/xorg.out" 2>&1 &
+    XORG_PID=$!
+    local i
+    for i in $(seq 200); do
+        if [ -s "$dir/display" ]; then
+            DISPLAY=":$(head -n 1 "$dir/display")"
+            export DISPLAY
+            return 0
+        fi
+        if ! kill -0 "$XORG_PID" 2>/dev/null; then
+            break
+        fi
+        sleep 0.05
+    done
+    kill "$XORG_PID" 2>/dev/null || true
+    XORG_PID=
+    return 1
+}
+
+stop_private_xorg() {
+    if [ -n "${XORG_PID:-}" ]; then
+        kill "$XORG_PID" 2>/dev/null || true
+        wait "$XORG_PID" 2>/dev/null || true
+        XORG_PID=
     fi
 }
 
@@ -88,4 +134,46 @@ for y in range(height):
     top, bottom = min(top, y), max(bottom, y)
 sys.exit(0 if left <= width // 2 <= right and top <= height // 2 <= bottom else 1)
 PY
+}
+
+# True when the ink (pixels that are not black) inside the rectangle LEFT TOP WIDTH HEIGHT of the
+# screenshot $1 lies around that rectangle's centre: its bounding box spans the centre both ways,
+# as a curve centred on a monitor does. With "any" as $6, true when there is any ink there at all.
+ink_in() {
+    python3 - "$@" <<'PY'
+import sys
+path, left, top, width, height = sys.argv[1], *map(int, sys.argv[2:6])
+anywhere = len(sys.argv) > 6 and sys.argv[6] == "any"
+data = open(path, "rb").read()
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace():
+        pos += 1
+    end = pos
+    while not data[end:end + 1].isspace():
+        end += 1
+    fields.append(data[pos:end])
+    pos = end
+pos += 1
+full = int(fields[1])
+lo_x, hi_x, lo_y, hi_y = width, -1, height, -1
+for y in range(height):
+    start = pos + ((top + y) * full + left) * 3
+    row = data[start:start + width * 3]
+    stripped = row.lstrip(b"\0")
+    if not stripped:
+        continue
+    first = (len(row) - len(stripped)) // 3
+    last = (len(row.rstrip(b"\0")) - 1) // 3
+    lo_x, hi_x = min(lo_x, first), max(hi_x, last)
+    lo_y, hi_y = min(lo_y, y), max(hi_y, y)
+if anywhere:
+    sys.exit(0 if hi_x >= 0 else 1)
+sys.exit(0 if lo_x <= width // 2 <= hi_x and lo_y <= height // 2 <= hi_y else 1)
+PY
+}
+
+# Saves a screenshot of the whole X screen (DISPLAY, or $2 such as :5.1) as a binary PPM in $1.
+shoot() {
+    import -display "${2:-$DISPLAY}" -window root -depth 8 "ppm:$1" 2>/dev/null
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the saver from a build folder: `scripts/run-saver.sh build/linux-release`. On a reachable
 # display it runs there until a key or the mouse ends it. Without one it runs on a private virtual
-# screen for a few seconds, saves a screenshot to build/screenshot.png and ends it with a key.
+# screen for a few seconds, saves a screenshot to build/screenshot.png and ends it with a key, and
+# loopster-lab leaves a few seconds of the saver's animation beside it in build/animation.webp.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -51,3 +52,13 @@ fi
 wait "$saver_pid" || true
 saver_pid=
 echo "The saver ran on a virtual screen; its picture is in $screenshot"
+
+# Seeded like the saver, from the seconds since midnight (UTC here), so each run shows other
+# patterns.
+lab="$build/tools/loopster-lab"
+if [ -x "$lab" ]; then
+    animation="$(dirname "$build")/animation.webp"
+    seed=$(( $(date +%s) % 86400 ))
+    "$lab" animate --seed "$seed" --seconds 4 --size 640x360 --out "$animation" >/dev/null
+    echo "Four seconds of its animation (seed $seed) are in $animation"
+fi

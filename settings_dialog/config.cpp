@@ -32,9 +32,10 @@ void Config::ensureLoaded() {
 
 // The marker says that the dialog has been loaded at least once on this machine; nothing reads it.
 // A marker that cannot be created is skipped, so the saver still starts; the next start will try
-// (and beep) again.
+// (and beep) again. A program that never shows the dialog (the xscreensaver hack) names no marker
+// file, and so neither writes one nor beeps.
 void Config::writeMarker() {
-    if (!m_files.lookup(m_locations.markerFile).empty()) {
+    if (m_locations.markerFile.empty() || !m_files.lookup(m_locations.markerFile).empty()) {
         return;
     }
     m_desktop.beep();

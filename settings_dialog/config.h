@@ -57,7 +57,7 @@ class Config final : private ConfigEvents {
     Process& m_process;
     FileLocations m_locations;
     bool m_loaded = false;
-    std::string m_text1 = "30";
+    std::string m_text1 = std::to_string(kScrollStart);
     int m_scrollValue = kScrollStart;
     bool m_option1 = true;
 };

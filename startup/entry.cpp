@@ -2,7 +2,6 @@
 // the pointer, gives the pattern globals their start values and hands over to the render loop.
 #include "startup/entry.h"
 
-#include <exception>
 #include <string>
 
 #include "common/numeric.h"
@@ -17,40 +16,26 @@ namespace {
 
 // The existence test is the lookup of the exact path yielding a non-empty name; a missing file
 // leaves the dialog's defaults.
-void loadSettingsIfPresent(Platform& platform, SaverState& state, Config& config) {
-    const std::string& path = platform.locations.settingsFile;
-    if (!platform.files.lookup(path).empty()) {
-        LoadSettings(platform.files, path, config, state.globals);
+void loadSettingsIfPresent(Files& files, const std::string& path, Config& config,
+                           PatternGlobals& globals) {
+    if (!files.lookup(path).empty()) {
+        LoadSettings(files, path, config, globals);
     }
 }
 
 }  // namespace
 
-void Main(Platform& platform, SaverState& state, Config& config) {
-    Process& process = platform.process;
-    if (process.previousInstance()) {
-        process.endProcess(0);
-    }
-
-    // Case-sensitive on purpose: "/C" and "/S" are other starts and end at once.
-    const std::string commandLine = process.commandLine();
+StartMode startModeOf(const std::string& commandLine) {
     if (commandLine.starts_with("/c")) {
-        // Read before the dialog appears, so that it opens showing the saved values.
-        loadSettingsIfPresent(platform, state, config);
-        config.Show();
-        return;
+        return StartMode::Settings;
     }
-    if (commandLine != "/s") {
-        process.endProcess(0);
-    }
+    return commandLine == "/s" ? StartMode::Saver : StartMode::Refused;
+}
 
-    // Twips are far beyond the screen's pixel extent, so the system pins the pointer to the
-    // bottom-right corner, out of the curve's way.
-    platform.desktop.SetCursorPos(toInt32(platform.desktop.screenWidthTwips()),
-                                  toInt32(platform.desktop.screenHeightTwips()));
-    loadSettingsIfPresent(platform, state, config);
-
+void setSaverStartValues(Files& files, const std::string& settingsFile, Config& config,
+                         Clock& clock, Random& random, SaverState& state) {
     PatternGlobals& globals = state.globals;
+    loadSettingsIfPresent(files, settingsFile, config, globals);
     globals.FillRatio = 0.85;
     globals.PiValue = 3.141592654;
     globals.FixedGearSize = 100.0;
@@ -59,29 +44,39 @@ void Main(Platform& platform, SaverState& state, Config& config) {
     // defaults "30" and light.
     globals.FrameRate = toInt16(textToNumber(config.Text1()));
     globals.LineWidth = config.Option1() ? 1 : 2;
-    platform.random.seed(platform.clock.secondsSinceMidnight());
+    random.seed(clock.secondsSinceMidnight());
+}
+
+void Main(Platform& platform, SaverState& state, Config& config) {
+    Process& process = platform.process;
+    if (process.previousInstance()) {
+        process.endProcess(0);
+    }
+
+    const StartMode mode = startModeOf(process.commandLine());
+    if (mode == StartMode::Settings) {
+        // Read before the dialog appears, so that it opens showing the saved values.
+        loadSettingsIfPresent(platform.files, platform.locations.settingsFile, config,
+                              state.globals);
+        config.Show();
+        return;
+    }
+    if (mode != StartMode::Saver) {
+        process.endProcess(0);
+    }
+
+    // Twips are far beyond the screen's pixel extent, so the system pins the pointer to the
+    // bottom-right corner, out of the curve's way.
+    platform.desktop.SetCursorPos(toInt32(platform.desktop.screenWidthTwips()),
+                                  toInt32(platform.desktop.screenHeightTwips()));
+    setSaverStartValues(platform.files, platform.locations.settingsFile, config, platform.clock,
+                        platform.random, state);
 
     Screeen screeen(platform.saverWindow, process);
     platform.saverWindow.setEventHandler(&screeen);
-    SaverServices services{platform.saverWindow, platform.gdi, platform.clock, platform.eventLoop,
-                           platform.random};
+    SaverServices services{platform.saverWindow, platform.gdi,    platform.clock,
+                           platform.eventLoop,   platform.random, platform.saverSurfaces};
     RunSaver(services, state);
-}
-
-void runGuarded(Process& process, const std::function<void()>& body) {
-    std::string message;
-    try {
-        body();
-        return;
-    } catch (const RunError& error) {
-        message = error.what();
-    } catch (const std::exception& error) {
-        // Not one of the program's own errors (out of memory, for instance): still fatal, and it
-        // must not unwind into the window system's event loop.
-        message = error.what();
-    }
-    process.showFatalError(message);
-    process.endProcess(1);
 }
 
 }  // namespace loopster

@@ -1,9 +1,11 @@
-// The process entry as every executable uses it: the platform's services in one bundle, Main, and
-// the guard that turns a fatal run-time error into the standard message and a non-zero exit.
+// The process entry as every executable uses it: the platform's services in one bundle and Main,
+// which each executable runs inside the error guard (runGuarded, from common/error_guard.h).
 #pragma once
 
-#include <functional>
+#include <string>
 
+#include "common/error_guard.h"
+#include "display/saver_surfaces.h"
 #include "platform/clock.h"
 #include "platform/config_view.h"
 #include "platform/desktop.h"
@@ -28,15 +30,26 @@ struct Platform {
     SaverWindow& saverWindow;
     ConfigView& configView;
     FileLocations locations;
+    // One saver window per monitor, when the platform makes them; `saverWindow` is then the set
+    // seen as one window, which the exit rules close.
+    SaverSurfaces* saverSurfaces = nullptr;
 };
+
+// What a command line starts. Case-sensitive: "/c" followed by anything opens the dialog, exactly
+// "/s" runs the saver, and everything else ("/C", "/S", "/p 123", "") is refused and ends at once.
+// Executables decide with this before they open a display, so a refused start needs none.
+enum class StartMode { Refused, Settings, Saver };
+StartMode startModeOf(const std::string& commandLine);
 
 // Picks the mode from the command line. Returns only in settings mode, after showing the dialog
 // modeless: the caller then runs its event loop until the dialog ends the process. In saver mode
 // the render loop never returns; every other start ends the process at once.
 void Main(Platform& platform, SaverState& state, Config& config);
 
-// Runs `body`; a RunError is shown with the standard message and ends the process with exit code 1.
-// Every platform wraps Main and each of its event handlers in this.
-void runGuarded(Process& process, const std::function<void()>& body);
+// The start values of a saver run, for every program that runs the render loop: the settings file
+// when it exists, the pattern globals, FrameRate and LineWidth from the dialog's controls, and the
+// random seed from the time of day.
+void setSaverStartValues(Files& files, const std::string& settingsFile, Config& config,
+                         Clock& clock, Random& random, SaverState& state);
 
 }  // namespace loopster

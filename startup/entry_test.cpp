@@ -1,5 +1,5 @@
-// Main and runGuarded against fakes: every command line, the second instance, the saver mode's
-// start values and the fatal-error guard.
+// Main against fakes: every command line, the second instance, the saver mode's start values and a
+// fatal error inside the guard.
 #include "startup/entry.h"
 
 #include <gtest/gtest.h>
@@ -155,30 +155,6 @@ TEST(Main, AFrameRateTextOutsideSixteenBitsIsTheOverflowError) {
     EXPECT_EQ(rig.process.fatalErrors(),
               std::vector<std::string>{standardMessage(ErrorKind::Overflow)});
     EXPECT_FALSE(rig.windowTouched());
-}
-
-TEST(RunGuarded, ShowsTheStandardMessageAndExitsNonZeroOnlyForFatalErrors) {
-    FakeProcess process;
-    bool ran = false;
-    runGuarded(process, [&ran] { ran = true; });
-    EXPECT_TRUE(ran);
-    EXPECT_FALSE(process.exitCode().has_value());
-
-    EXPECT_THROW(runGuarded(process, [] { throw RunError(ErrorKind::DivisionByZero); }),
-                 ProcessEnded);
-    EXPECT_EQ(process.exitCode(), 1);
-    EXPECT_EQ(process.fatalErrors(),
-              std::vector<std::string>{"Run-time error '11':\n\nDivision by zero"});
-
-    // Ending the process from inside the body is not an error and passes straight through.
-    FakeProcess ending;
-    try {
-        runGuarded(ending, [&ending] { ending.endProcess(0); });
-        ADD_FAILURE();
-    } catch (const ProcessEnded& ended) {
-        EXPECT_EQ(ended.exitCode, 0);
-    }
-    EXPECT_TRUE(ending.fatalErrors().empty());
 }
 
 }  // namespace

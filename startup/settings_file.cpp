@@ -107,6 +107,12 @@ void SettingsFieldReader::skipDelimiter() {
 }
 
 SettingsFields parseSettings(std::string_view data) {
+    // Some Windows editors put a UTF-8 byte-order mark in front of the text they save; it is no
+    // part of the first field.
+    constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+    if (data.starts_with(kUtf8Bom)) {
+        data.remove_prefix(kUtf8Bom.size());
+    }
     SettingsFieldReader reader(data);
     SettingsFields fields;
     if (const auto first = reader.next()) {

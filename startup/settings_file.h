@@ -42,6 +42,7 @@ struct SettingsFields {
     std::optional<double> lineWidthCode;
 };
 
+// A UTF-8 byte-order mark at the very start is skipped.
 SettingsFields parseSettings(std::string_view data);
 
 // Rounds half to even and holds the result in HScroll1's range, 5 to 100.

@@ -93,10 +93,13 @@ TEST_F(SettingsFileTest, SecondFieldBelowTwoIsLightTwoAndAboveHeavy) {
     };
     for (const Case& c :
          {Case{"1", true}, Case{"2", false}, Case{"3", false}, Case{"", true}, Case{"0", true},
-          Case{"-3", true}, Case{"1.9", true}, Case{"\"heavy\"", true}, Case{"40000", false}}) {
+          Case{"-3", true}, Case{"1.9", true}, Case{"\"heavy\"", true}, Case{"40000", false},
+          Case{"1.99999", true}, Case{"2.0", false}}) {
         SCOPED_TRACE(c.second);
-        EXPECT_EQ(parseSettings(std::string("30\r\n") + c.second + "\r\n").lineWidthCode < 2.0,
-                  c.light);
+        // Starting from the other choice, so that the file must make this one.
+        config.selectOption(!c.light);
+        load(std::string("30\r\n") + c.second + "\r\n");
+        expectShown(30, c.light);
     }
 }
 
@@ -122,6 +125,22 @@ TEST_F(SettingsFileTest, LfAndCrLineEndsReadAlike) {
     EXPECT_EQ(parseSettings("55\r2").lineWidthCode, 2.0);
     load("55\n2\n");
     expectShown(55, false);
+}
+
+TEST_F(SettingsFileTest, ALeadingUtf8ByteOrderMarkIsSkippedOnlyAtTheStart) {
+    load(
+        "\xEF\xBB\xBF"
+        "45\r\n2\r\n");
+    expectShown(45, false);
+    // Anywhere else the three bytes stay part of a field, which is then not a number.
+    EXPECT_EQ(parseSettings("45\r\n\xEF\xBB\xBF"
+                            "2\r\n")
+                  .lineWidthCode,
+              0.0);
+    EXPECT_EQ(parseSettings(" \xEF\xBB\xBF"
+                            "45\r\n2\r\n")
+                  .frameRate,
+              0.0);
 }
 
 TEST_F(SettingsFileTest, QuotedFieldsAreReadWithoutTheirQuotes) {

@@ -1,10 +1,21 @@
 // loopster-lab: the pattern engine on the command line, for exploring the curves and for checking
-// the maths from outside the code. Every result is JSON on stdout; bad arguments get a one-line
-// error on stderr and exit status 2; a run-time error of the engine exits with status 1.
+// the maths from outside the code, and pictures of the saver: a frame as PNG or SVG, a run as an
+// animation. Every result is JSON on stdout; bad arguments get a one-line error on stderr and exit
+// status 2, leaving no file; a run-time error of the engine or of writing a file exits with
+// status 1.
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QImage>
+#include <QSaveFile>
+#include <QSize>
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -19,6 +30,8 @@
 #include "pattern/frame_table.h"
 #include "pattern/randomiser.h"
 #include "platform/random.h"
+#include "tools/lab_animation.h"
+#include "tools/lab_pictures.h"
 
 namespace loopster {
 namespace {
@@ -32,7 +45,16 @@ constexpr const char* kUsage =
     "                     Text7 Text8 Picture1 Picture2\n"
     "      the frame record that frame i of an animation with that sheet gets\n"
     "  loopster-lab patterns --seed S --count N\n"
-    "      N successive new patterns from a fresh sheet, one JSON object per line\n";
+    "      N successive new patterns from a fresh sheet, one JSON object per line\n"
+    "  loopster-lab render R r p theta0 g --size WxH [--width 1|2] [--colour N] --out F.png|F.svg\n"
+    "      the curve's frame drawn as the saver draws it, on black: a PNG of the pixels, or an "
+    "SVG\n"
+    "      with the mapped points as one polyline; colour is red + 256 * green + 65536 * blue\n"
+    "      (default 16777215, white), width the pen in pixels (default 1)\n"
+    "  loopster-lab animate --seed S --seconds T --size WxH [--fps N] [--heavy] --out "
+    "F.webp|F.gif\n"
+    "      T seconds of the saver's own patterns and frames from seed S at its frame rate\n"
+    "      (N from 5 to 100, default 30), heavy meaning two-pixel lines\n";
 
 struct UsageError {
     std::string message;
@@ -181,6 +203,197 @@ void patterns(const std::vector<std::string_view>& args) {
     std::cout << lines;
 }
 
+// The largest picture side the lab draws: an 8K screen's width.
+constexpr long long kLargestSide = 7680;
+
+QSize sizeArg(std::string_view text) {
+    const auto cross = text.find('x');
+    if (cross == std::string_view::npos) {
+        throw UsageError{"--size must be WxH, for example 1280x720: '" + std::string(text) + "'"};
+    }
+    const auto width = integerArg(text.substr(0, cross), "--size width", 1, kLargestSide);
+    const auto height = integerArg(text.substr(cross + 1), "--size height", 1, kLargestSide);
+    return {static_cast<int>(width), static_cast<int>(height)};
+}
+
+// The output file's name and its kind, taken from its ending (in any case).
+std::pair<std::string, std::string> outputArg(std::string_view text,
+                                              const std::vector<std::string>& kinds) {
+    // The file's own name, without its folder, must hold more than the ending.
+    const auto slash = text.find_last_of('/');
+    std::string name(slash == std::string_view::npos ? text : text.substr(slash + 1));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const std::string& kind : kinds) {
+        const std::string ending = "." + kind;
+        if (name.size() > ending.size() && name.ends_with(ending)) {
+            return {std::string(text), kind};
+        }
+    }
+    std::string list;
+    for (const std::string& kind : kinds) {
+        list += (list.empty() ? "F." : " or F.") + kind;
+    }
+    throw UsageError{"--out must name " + list + ": '" + std::string(text) + "'"};
+}
+
+// A write failure: the message names the file and the reason.
+struct WriteError {
+    std::string message;
+};
+
+// Writes the file whole or not at all: the bytes go to a temporary file beside it, which replaces
+// it only once everything is written, and is removed on any failure.
+template <typename Write>
+void writeFile(const std::string& path, Write write) {
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit()) {
+        throw WriteError{"cannot write " + path + ": " + file.errorString().toStdString()};
+    }
+}
+
+void writeBytes(const std::string& path, const QByteArray& bytes) {
+    writeFile(path, [&bytes](QSaveFile& file) { return file.write(bytes) == bytes.size(); });
+}
+
+std::string jsonText(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+// Options after the positional arguments: each takes one value except the flags named in `flags`.
+std::vector<std::pair<std::string_view, std::string_view>> options(
+    const std::vector<std::string_view>& args, std::size_t from,
+    const std::vector<std::string_view>& valued, const std::vector<std::string_view>& flags) {
+    std::vector<std::pair<std::string_view, std::string_view>> found;
+    for (std::size_t i = from; i < args.size(); ++i) {
+        const std::string_view name = args[i];
+        if (std::find(flags.begin(), flags.end(), name) != flags.end()) {
+            found.emplace_back(name, "");
+        } else if (std::find(valued.begin(), valued.end(), name) != valued.end()) {
+            if (i + 1 >= args.size()) {
+                throw UsageError{"missing value after " + std::string(name)};
+            }
+            found.emplace_back(name, args[++i]);
+        } else {
+            throw UsageError{"unknown option " + std::string(name)};
+        }
+    }
+    return found;
+}
+
+void render(const std::vector<std::string_view>& args) {
+    if (args.size() < 5 || args[0].starts_with("--")) {
+        throw UsageError{"render takes R r p theta0 g, then --size WxH --out F.png|F.svg"};
+    }
+    FrameRecord record;
+    record.FixedRadius = numberArg(args[0], "R");
+    record.RollingRadius = numberArg(args[1], "r");
+    record.PenOffset = numberArg(args[2], "p");
+    record.StartAngle = numberArg(args[3], "theta0");
+    record.GearPosition = static_cast<std::int16_t>(integerArg(args[4], "g", -32768, 32767));
+    std::optional<QSize> size;
+    std::optional<std::pair<std::string, std::string>> out;
+    int width = 1;
+    std::int32_t colour = 16777215;
+    for (const auto& [name, value] :
+         options(args, 5, {"--size", "--width", "--colour", "--out"}, {})) {
+        if (name == "--size") {
+            size = sizeArg(value);
+        } else if (name == "--width") {
+            width = static_cast<int>(integerArg(value, "--width", 1, 2));
+        } else if (name == "--colour") {
+            colour = static_cast<std::int32_t>(integerArg(value, "--colour", 0, 16777216));
+        } else {
+            out = outputArg(value, {"png", "svg"});
+        }
+    }
+    if (!size || !out) {
+        throw UsageError{"render needs --size WxH and --out F.png|F.svg"};
+    }
+
+    const auto mapped = mappedCurve(record, *size);
+    if (out->second == "svg") {
+        const std::string svg = svgFrame(*mapped, *size, width, colour);
+        writeBytes(out->first, QByteArray(svg.data(), static_cast<qsizetype>(svg.size())));
+    } else {
+        const QImage image = drawnFrame(*mapped, *size, width, colour);
+        writeFile(out->first, [&image](QSaveFile& file) { return image.save(&file, "PNG"); });
+    }
+    std::cout << "{\"out\": " << jsonText(out->first) << ", \"width\": " << size->width()
+              << ", \"height\": " << size->height() << ", \"PointCount\": " << mapped->PointCount
+              << "}\n";
+}
+
+void animate(const std::vector<std::string_view>& args) {
+    std::optional<double> seed;
+    std::optional<double> seconds;
+    std::optional<QSize> size;
+    std::optional<std::pair<std::string, std::string>> out;
+    SaverRun run;
+    for (const auto& [name, value] :
+         options(args, 0, {"--seed", "--seconds", "--size", "--fps", "--out"}, {"--heavy"})) {
+        if (name == "--seed") {
+            seed = numberArg(value, "--seed");
+        } else if (name == "--seconds") {
+            seconds = numberArg(value, "--seconds");
+            if (*seconds < 0.001 || *seconds > 3600) {
+                throw UsageError{"--seconds must be from 0.001 to 3600: '" + std::string(value) +
+                                 "'"};
+            }
+        } else if (name == "--size") {
+            size = sizeArg(value);
+        } else if (name == "--fps") {
+            run.frameRate = static_cast<std::int16_t>(integerArg(value, "--fps", 5, 100));
+        } else if (name == "--heavy") {
+            run.lineWidth = 2;
+        } else {
+            out = outputArg(value, {"webp", "gif"});
+        }
+    }
+    if (!seed || !seconds || !size || !out) {
+        throw UsageError{"animate needs --seed S, --seconds T, --size WxH and --out F.webp|F.gif"};
+    }
+    run.seed = static_cast<float>(*seed);
+    run.milliseconds = static_cast<int>(std::lround(*seconds * 1000));
+    run.size = *size;
+
+    // A progress line only for a person watching: it is rewritten in place.
+    const bool showProgress = isatty(STDERR_FILENO) == 1;
+    const double total = run.milliseconds / 1000.0;
+    int shown = -1;
+    const std::function<void(int)> progress = [&](int ms) {
+        const int tenths = ms / 100;
+        if (tenths != shown) {
+            shown = tenths;
+            std::fprintf(stderr, "\rloopster-lab: %.1f of %.1f s", ms / 1000.0, total);
+            std::fflush(stderr);
+        }
+    };
+
+    const auto encoder = out->second == "webp" ? webpEncoder(run.size) : gifEncoder(run.size);
+    const int frames = playSaver(run, *encoder, showProgress ? progress : nullptr);
+    if (showProgress) {
+        std::fputc('\n', stderr);
+    }
+    writeBytes(out->first, encoder->finish(run.milliseconds));
+    std::cout << "{\"out\": " << jsonText(out->first) << ", \"width\": " << run.size.width()
+              << ", \"height\": " << run.size.height() << ", \"frames\": " << frames
+              << ", \"milliseconds\": " << run.milliseconds << "}\n";
+}
+
 int run(int argc, char** argv) {
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.empty()) {
@@ -200,6 +413,10 @@ int run(int argc, char** argv) {
             frame(args);
         } else if (command == "patterns") {
             patterns(args);
+        } else if (command == "render") {
+            render(args);
+        } else if (command == "animate") {
+            animate(args);
         } else {
             throw UsageError{"unknown command '" + std::string(command) + "'; try --help"};
         }
@@ -208,6 +425,12 @@ int run(int argc, char** argv) {
         return 2;
     } catch (const RunError& error) {
         std::cerr << "loopster-lab: " << errorText(error.kind()) << '\n';
+        return 1;
+    } catch (const WriteError& error) {
+        std::cerr << "loopster-lab: " << error.message << '\n';
+        return 1;
+    } catch (const EncodeError& error) {
+        std::cerr << "loopster-lab: " << error.what() << '\n';
         return 1;
     }
     return 0;

@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Checks loopster-lab from outside: the worked examples, an independent re-computation of curves
-and frames in Python (same doubles, same libm), the randomiser's invariants over many patterns, and
-the command-line contract."""
+and frames in Python (same doubles, same libm), the randomiser's invariants over many patterns, the
+pictures (decoded with ImageMagick and webpmux) and the command-line contract."""
 import json
 import math
+import os
 import random
 import subprocess
 import sys
+import tempfile
 import unittest
+import xml.etree.ElementTree as ElementTree
 
 LAB = sys.argv.pop(1) if len(sys.argv) > 1 else "loopster-lab"
 PI = 3.141592654
@@ -121,6 +124,158 @@ class Patterns(unittest.TestCase):
     def test_same_seed_same_patterns(self):
         self.assertEqual(lab("patterns", "--seed", 7, "--count", 50),
                          lab("patterns", "--seed", 7, "--count", 50))
+
+
+def mapped(points, width, height):
+    """The pixel mapping written again: 4000 model units at a fill ratio of 0.85 span the width."""
+    return [[round(width / 2 + (x * width / 4000) / 0.85), round(height / 2 + (y * width / 4000) / 0.85)]
+            for x, y in points]
+
+
+def pixels(path, frame=None):
+    """The picture's pixels as rows of (r, g, b), whole frames for an animation."""
+    source = path if frame is None else f"{path}[{frame}]"
+    if frame is not None:
+        # Composed onto the canvas, since the frames after the first hold only what changed.
+        done = subprocess.run(["convert", path, "-coalesce", "-depth", "8", "rgb:-"],
+                              capture_output=True, check=True)
+    else:
+        done = subprocess.run(["convert", source, "-depth", "8", "rgb:-"],
+                              capture_output=True, check=True)
+    size = subprocess.run(["identify", "-format", "%W %H\\n", path], capture_output=True,
+                          text=True, check=True).stdout.split()
+    width, height = int(size[0]), int(size[1])
+    data = done.stdout[(frame or 0) * width * height * 3:]
+    return [[tuple(data[3 * (y * width + x):3 * (y * width + x) + 3]) for x in range(width)]
+            for y in range(height)]
+
+
+def inked(rows):
+    return {(x, y): rgb for y, row in enumerate(rows) for x, rgb in enumerate(row) if rgb != (0, 0, 0)}
+
+
+def near_polyline(points, reach):
+    """Every pixel within `reach` of the polyline through the points."""
+    near = set()
+    for (x0, y0), (x1, y1) in zip(points, points[1:]):
+        dx, dy = x1 - x0, y1 - y0
+        length2 = dx * dx + dy * dy
+        for x in range(math.floor(min(x0, x1) - reach), math.ceil(max(x0, x1) + reach) + 1):
+            for y in range(math.floor(min(y0, y1) - reach), math.ceil(max(y0, y1) + reach) + 1):
+                t = 0 if length2 == 0 else max(0, min(1, ((x - x0) * dx + (y - y0) * dy) / length2))
+                if math.hypot(x - x0 - t * dx, y - y0 - t * dy) <= reach + 1e-9:
+                    near.add((x, y))
+    return near
+
+
+class Pictures(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.addCleanup(self.folder.cleanup)
+
+    def out(self, name):
+        return os.path.join(self.folder.name, name)
+
+    def test_a_rendered_frame_inks_the_mapped_curve_and_nothing_else(self):
+        for args, size, width, colour in [((500, 200, 100, 0, -100), (480, 270), 1, 16777215),
+                                          ((300, 70, 150, 0.5, 60), (333, 201), 2, 33023),
+                                          ((1200, 300, 600, 0, 100), (200, 120), 1, 65280)]:
+            points = mapped(lab_json("curve", *args)["points"], *size)
+            code, out, err = lab("render", *args, "--size", "%dx%d" % size, "--width", width,
+                                 "--colour", colour, "--out", self.out("f.png"))
+            self.assertEqual((code, err), (0, ""))
+            self.assertEqual(json.loads(out)["PointCount"], len(points) - 1)
+            ink = inked(pixels(self.out("f.png")))
+            rgb = (colour % 256, colour // 256 % 256, colour // 65536)
+            self.assertEqual(set(ink.values()), {rgb}, args)
+            self.assertLessEqual(set(ink) - near_polyline(points, width), set(), args)
+            # Every point in the picture has ink within a pen's width of its pixel (a one-pixel pen
+            # may leave out the pixel where the loop closes at a sharp tip).
+            for x, y in points:
+                if 0 <= x < size[0] and 0 <= y < size[1]:
+                    around = {(x + i, y + j) for i in range(-width, width + 1)
+                              for j in range(-width, width + 1)}
+                    self.assertTrue(around & set(ink), (args, x, y))
+
+    def test_svg_holds_the_mapped_points_as_one_polyline(self):
+        curve = lab_json("curve", 300, 70, 150, 0.5, 60)
+        code, _, err = lab("render", 300, 70, 150, 0.5, 60, "--size", "640x360", "--width", 2,
+                           "--colour", 33023, "--out", self.out("f.svg"))
+        self.assertEqual((code, err), (0, ""))
+        svg = ElementTree.parse(self.out("f.svg")).getroot()
+        ns = "{http://www.w3.org/2000/svg}"
+        self.assertEqual((svg.get("width"), svg.get("height")), ("640", "360"))
+        self.assertEqual(svg.find(ns + "rect").get("fill"), "#000000")
+        (line,) = svg.findall(ns + "polyline")
+        self.assertEqual((line.get("stroke"), line.get("stroke-width")), ("#ff8000", "2"))
+        points = [list(map(int, pair.split(","))) for pair in line.get("points").split()]
+        self.assertEqual(len(points), curve["PointCount"] + 1)
+        self.assertEqual(points, mapped(curve["points"], 640, 360))
+
+    def test_an_animation_is_the_saver_run_at_its_frame_rate(self):
+        for name, fps, extra in [("a.gif", 30, ()), ("a.webp", 20, ("--heavy",))]:
+            args = ["animate", "--seed", 3.5, "--seconds", 2, "--size", "160x90", "--fps", fps,
+                    *extra, "--out", self.out(name)]
+            code, out, err = lab(*args)
+            self.assertEqual((code, err), (0, ""))
+            interval = round(1000 / fps)
+            frames = math.ceil(2000 / interval)
+            self.assertEqual(json.loads(out)["frames"], frames)
+            if name.endswith(".gif"):
+                info = subprocess.run(["identify", "-format", "%W %H %T\\n", self.out(name)],
+                                      capture_output=True, text=True, check=True).stdout
+                rows = [list(map(int, row.split())) for row in info.splitlines()]
+                self.assertEqual(len(rows), frames)
+                self.assertEqual({(w, h) for w, h, _ in rows}, {(160, 90)})
+                self.assertEqual(sum(delay for _, _, delay in rows), 200)
+            else:
+                info = subprocess.run(["webpmux", "-info", self.out(name)], capture_output=True,
+                                      text=True, check=True).stdout
+                self.assertIn("Canvas size: 160 x 90", info)
+                durations = [int(row.split()[6]) for row in info.splitlines()
+                             if row.strip()[:1].isdigit() and ":" in row.split()[0]]
+                # The encoder folds a frame identical to the one before into its time.
+                self.assertTrue(0 < len(durations) <= frames, info)
+                self.assertEqual(sum(durations), 2000)
+            # The same seed, the same file.
+            self.assertEqual(lab(*args), (code, out, err))
+
+        # The first frame is the first pattern's first frame, drawn like `render` draws it.
+        pattern = json.loads(lab("patterns", "--seed", 3.5, "--count", 1)[1])
+        record = lab_json("frame", 0, pattern["FrameCount"], pattern["FixedGearSize"],
+                          pattern["RollingGearSize"], *(pattern["Text%d" % k] for k in (1, 2, 4, 5, 7, 8)),
+                          pattern["Picture1"], pattern["Picture2"])
+        code, _, err = lab("render", repr(record["FixedRadius"]), repr(record["RollingRadius"]),
+                           repr(record["PenOffset"]), repr(record["StartAngle"]),
+                           record["GearPosition"], "--size", "160x90", "--colour",
+                           record["PenColor"], "--out", self.out("first.png"))
+        self.assertEqual(code, 0, err)
+        self.assertEqual(pixels(self.out("a.gif"), frame=0), pixels(self.out("first.png")))
+
+    def test_bad_arguments_leave_no_file_and_keep_the_old_one(self):
+        with open(self.out("old.gif"), "w") as old:
+            old.write("old")
+        for args in [("render", 500, 200, 0, 0, -100, "--size", "0x10", "--out", self.out("f.png")),
+                     ("render", 500, 200, 0, 0, -100, "--size", "10x10", "--out", self.out("f.jpg")),
+                     ("render", 500, 200, 0, 0, -100, "--size", "10x10", "--width", 3,
+                      "--out", self.out("f.svg")),
+                     ("animate", "--seed", 1, "--seconds", 1, "--size", "10x10", "--fps", 101,
+                      "--out", self.out("old.gif")),
+                     ("animate", "--seed", 1, "--seconds", 0, "--size", "10x10",
+                      "--out", self.out("old.gif")),
+                     ("animate", "--seed", 1, "--size", "10x10", "--out", self.out("a.webp"))]:
+            code, out, err = lab(*args)
+            self.assertEqual(code, 2, args)
+            self.assertEqual(out, "")
+            self.assertEqual(len(err.strip().splitlines()), 1, err)
+            self.assertEqual(os.listdir(self.folder.name), ["old.gif"], args)
+        with open(self.out("old.gif")) as old:
+            self.assertEqual(old.read(), "old")
+        code, _, err = lab("render", 500, 200, 0, 0, -100, "--size", "10x10",
+                           "--out", self.out("missing/f.png"))
+        self.assertEqual(code, 1)
+        self.assertEqual(len(err.strip().splitlines()), 1, err)
+        self.assertIn("missing/f.png", err)
 
 
 class CommandLine(unittest.TestCase):

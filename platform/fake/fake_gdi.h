@@ -47,6 +47,7 @@ class FakeGdi final : public Gdi {
     bool Polyline(Handle dc, const CurvePoint* points, int count) override {
         m_log.add("Polyline " + std::to_string(dc) + " " + std::to_string(count));
         m_lastPoints.assign(points, points + count);
+        m_lastPointsOn[dc] = m_lastPoints;
         m_lastPen = m_pens.at(m_selected[dc]);
         ++m_polylines;
         if (m_onPolyline) {
@@ -69,6 +70,11 @@ class FakeGdi final : public Gdi {
     std::size_t polylines() const { return m_polylines; }
     const std::vector<CurvePoint>& lastPoints() const { return m_lastPoints; }
     const Pen& lastPen() const { return m_lastPen; }
+    // The points of the last polyline drawn on `dc`; empty when none was.
+    std::vector<CurvePoint> lastPointsOn(Handle dc) const {
+        const auto it = m_lastPointsOn.find(dc);
+        return it == m_lastPointsOn.end() ? std::vector<CurvePoint>{} : it->second;
+    }
 
   private:
     CallLog& m_log;
@@ -78,6 +84,7 @@ class FakeGdi final : public Gdi {
     std::size_t m_peakLive = 0;
     std::map<Handle, Handle> m_selected;
     std::vector<CurvePoint> m_lastPoints;
+    std::map<Handle, std::vector<CurvePoint>> m_lastPointsOn;
     Pen m_lastPen{};
     std::size_t m_polylines = 0;
     std::function<void()> m_onPolyline;

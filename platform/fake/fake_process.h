@@ -12,11 +12,6 @@
 
 namespace loopster {
 
-// Deliberately not a std::exception, so that guards catching the program's own errors let it pass.
-struct ProcessEnded {
-    int exitCode;
-};
-
 class FakeProcess final : public Process {
   public:
     explicit FakeProcess(std::string commandLine = "/s", CallLog* log = nullptr)

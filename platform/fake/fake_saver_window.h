@@ -14,8 +14,9 @@ class FakeSaverWindow final : public SaverWindow {
   public:
     static constexpr Handle kDc = 7;
 
-    explicit FakeSaverWindow(CallLog& log, int width = 1024, int height = 768)
-        : m_log(log), m_width(width), m_height(height) {}
+    // Several windows (one per monitor) need device contexts of their own.
+    explicit FakeSaverWindow(CallLog& log, int width = 1024, int height = 768, Handle dc = kDc)
+        : m_log(log), m_width(width), m_height(height), m_dc(dc) {}
 
     void setSize(int width, int height) {
         m_width = width;
@@ -41,7 +42,7 @@ class FakeSaverWindow final : public SaverWindow {
     }
     Handle hDC() override {
         m_log.add("hDC");
-        return kDc;
+        return m_dc;
     }
     void cls() override { m_log.add("cls"); }
     void close() override {
@@ -57,6 +58,7 @@ class FakeSaverWindow final : public SaverWindow {
     CallLog& m_log;
     int m_width;
     int m_height;
+    Handle m_dc;
     bool m_visible = false;
     SaverWindowEvents* m_handler = nullptr;
 };

@@ -1,5 +1,5 @@
-// The settings dialog's window on Qt 6: every control of the dialog at its place in twips, scaled
-// to the screen, showing what the dialog logic pushes and reporting the user's clicks back to it.
+// The settings dialog's window on Qt 6: every control of the dialog's table at its place in twips,
+// scaled to the screen, showing what the dialog logic pushes and reporting the user's clicks back.
 #pragma once
 
 #include <functional>
@@ -7,13 +7,17 @@
 
 #include <QPointer>
 
+#include "common/twips.h"
 #include "platform/config_view.h"
 
+class QButtonGroup;
 class QDialog;
+class QWidget;
 
 namespace loopster {
 
 class ConfigDialog;
+struct DialogControl;
 
 class QtConfigView final : public ConfigView {
   public:
@@ -41,14 +45,13 @@ class QtConfigView final : public ConfigView {
 
   private:
     void deliver(const std::function<void(ConfigEvents&)>& call);
+    // One control of the dialog's table, with the behaviour of its kind; placing is the caller's.
+    QWidget* createControl(const DialogControl& control, QWidget* parent, QButtonGroup& group);
 
     std::string m_settingsFile;
     HandlerGuard m_guard;
     ConfigEvents* m_handler = nullptr;
     QPointer<ConfigDialog> m_dialog;
 };
-
-// Twips (1/1440 inch) to this screen's logical pixels: 15 twips a pixel at 96 dpi.
-int twipsToPixels(int twips, double logicalDpi);
 
 }  // namespace loopster

@@ -205,7 +205,7 @@ TEST_F(ConfigDialogTest, LoadedHeavyFileShowsHundredAndHeavy) {
     EXPECT_FALSE(control<QRadioButton>("Option1")->isChecked());
 }
 
-TEST_F(ConfigDialogTest, RightArrowAndTroughStepByOne) {
+TEST_F(ConfigDialogTest, RightArrowTroughAndArrowKeysStepByOne) {
     config.Show();
     QTest::mouseClick(scroll(), Qt::LeftButton, {},
                       scrollPart(QStyle::SC_ScrollBarAddLine).center());
@@ -214,6 +214,18 @@ TEST_F(ConfigDialogTest, RightArrowAndTroughStepByOne) {
     QTest::mouseClick(scroll(), Qt::LeftButton, {},
                       scrollPart(QStyle::SC_ScrollBarSubPage).topLeft() + QPoint(1, 1));
     EXPECT_EQ(text1(), "30");
+
+    // Right and Up raise the rate, Left and Down lower it.
+    scroll()->setFocus();
+    QTest::keyClick(scroll(), Qt::Key_Right);
+    EXPECT_EQ(text1(), "31");
+    QTest::keyClick(scroll(), Qt::Key_Up);
+    EXPECT_EQ(text1(), "32");
+    QTest::keyClick(scroll(), Qt::Key_Left);
+    QTest::keyClick(scroll(), Qt::Key_Left);
+    QTest::keyClick(scroll(), Qt::Key_Down);
+    EXPECT_EQ(text1(), "29");
+    EXPECT_EQ(config.Text1(), "29");
 }
 
 TEST_F(ConfigDialogTest, Text1WaitsForTheDraggedThumbToBeReleased) {

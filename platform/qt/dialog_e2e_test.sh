@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The settings dialog end to end, on a private Xvfb with a private home: `loopster /c` shows the
 # dialog and creates the marker file; a click on OK saves the defaults and ends the process; Return
-# (the focus starts on OK) saves what the dialog loaded; the close button saves nothing. Then
-# `loopster /s` runs at the saved rate with the saved line width.
+# (the focus starts on OK) saves what the dialog loaded; the close button, and the window destroyed
+# by another client, save nothing. Then `loopster /s` runs at the saved rate with the saved line
+# width.
 set -euo pipefail
 
 saver=${1:?usage: dialog_e2e_test.sh PATH_TO_LOOPSTER}
@@ -166,6 +167,17 @@ expect_end "the close button"
 [ "$(find "$XDG_CONFIG_HOME/loopster" -type f | wc -l)" -eq 1 ] ||
     fail "the close button left files beside the settings: $(ls -A "$XDG_CONFIG_HOME/loopster")"
 echo "ok: the close button ends the process and writes nothing"
+
+# --- The window destroyed by another client ends the program like the close button, so that the
+# instance lock is free for the next start.
+
+start_dialog
+xdotool windowfocus --sync "$window" key Tab Right
+sleep 0.2
+xdotool windowclose "$window"
+expect_end "the window destroyed from outside"
+[ "$(hex "$settings")" = "$saved" ] || fail "the destroyed window changed the settings file"
+echo "ok: the window destroyed from outside ends the process and writes nothing"
 
 # --- The saver runs at the saved 10 frames per second with 2-pixel lines.
 

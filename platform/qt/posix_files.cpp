@@ -3,15 +3,20 @@
 // either the old settings or the new ones, never a torn file.
 #include "platform/qt/posix_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <climits>
 #include <cstring>
+#include <ctime>
+#include <string_view>
 #include <vector>
+
+#include "platform/qt/posix_environment.h"
 
 namespace loopster {
 
@@ -77,24 +82,98 @@ mode_t newFileMode() {
     return static_cast<mode_t>(0666 & ~mask);
 }
 
-std::string absoluteEnvFolder(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || value[0] != '/') {
-        return {};
+// mkstemp's six letters or digits after the file's name and a dot.
+constexpr std::size_t kTemporarySuffixLength = 6;
+
+// A temporary file older than this is no longer being created. A save holds a lock on its
+// temporary file from a moment after creating it until the rename; the age covers that moment.
+constexpr std::time_t kStaleTemporarySeconds = 5;
+
+// The file a save replaces. A settings file that is a symbolic link (as dotfile managers leave
+// them) keeps its link: the file at the end of the chain of links is replaced. A relative link
+// counts from the link's own folder; a dangling one names the file to create.
+std::string followLinks(std::string path) {
+    // The kernel's own limit on links followed in one lookup; a longer chain is a loop.
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return path;
+        }
+        std::vector<char> target(PATH_MAX);
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) {
+            return path;
+        }
+        const std::string next(target.data(), static_cast<std::size_t>(length));
+        path = next.front() == '/' ? next : parentOf(path) + "/" + next;
     }
-    return value;
+    return path;
 }
 
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return home;
+bool isTemporaryName(std::string_view name, std::string_view fileName) {
+    if (name.size() != fileName.size() + 1 + kTemporarySuffixLength ||
+        !name.starts_with(fileName) || name[fileName.size()] != '.') {
+        return false;
     }
-    if (const passwd* entry = ::getpwuid(::getuid());
-        entry != nullptr && entry->pw_dir != nullptr) {
-        return entry->pw_dir;
+    for (const char c : name.substr(fileName.size() + 1)) {
+        const bool letterOrDigit =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!letterOrDigit) {
+            return false;
+        }
     }
-    return "/tmp";
+    return true;
+}
+
+// A save killed between writing its temporary file and renaming it leaves that file behind. The
+// next save removes such files of its own naming in the target's folder: ordinary files of this
+// user, older than a few seconds and not locked by a save still running.
+void removeStaleTemporaries(const std::string& target) {
+    const std::string folder = parentOf(target);
+    const std::size_t slash = target.find_last_of('/');
+    const std::string fileName = slash == std::string::npos ? target : target.substr(slash + 1);
+    DIR* const listing = ::opendir(folder.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!isTemporaryName(entry->d_name, fileName)) {
+            continue;
+        }
+        const std::string path = folder + "/" + entry->d_name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid() || now - info.st_mtime < kStaleTemporarySeconds) {
+            continue;
+        }
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            // A save gives its temporary file at least the owner's read and write bits, so one
+            // the owner cannot open is no save in progress: older versions made them, copying a
+            // settings file's mode of 000.
+            if (errno == EACCES) {
+                ::unlink(path.c_str());
+            }
+            continue;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(path.c_str());
+        }
+        ::close(fd);
+    }
+    ::closedir(listing);
+}
+
+// Makes the rename itself durable: until the folder is on the disk, a power loss can bring back
+// the old file. A file system that cannot sync folders has nothing to sync, so failures are
+// ignored; the new content is already on the disk.
+void syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 }  // namespace
@@ -145,32 +224,41 @@ std::optional<FileFailure> PosixFiles::replaceFile(const std::string& path,
     if (auto folderFailure = makeFolders(parentOf(path))) {
         return folderFailure;
     }
-    std::string temporary = path + ".XXXXXX";
+    const std::string target = followLinks(path);
+    removeStaleTemporaries(target);
+    // Beside the file that is replaced, so the rename stays within one file system.
+    std::string temporary = target + ".XXXXXX";
     std::vector<char> name(temporary.begin(), temporary.end());
     name.push_back('\0');
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
-        return failure("Cannot write in the folder " + parentOf(path), errno);
+        return failure("Cannot write in the folder " + parentOf(target), errno);
     }
     temporary = name.data();
+    // Held until the rename, so that a concurrent save leaves this file alone.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     // mkostemp makes the file 0600; the settings keep the old file's permissions, or get the
-    // umask's when they are new.
+    // umask's when they are new. The owner can always read and write them: a file saved without
+    // those bits would read as missing at every later start.
     struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
+    const mode_t kept = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
+    const auto mode = static_cast<mode_t>(kept | S_IRUSR | S_IWUSR);
     int error = 0;
     if (::fchmod(fd, mode) != 0 || !writeAll(fd, content) || ::fsync(fd) != 0) {
         error = errno;
     }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
         error = errno;
     }
     if (error != 0) {
         ::unlink(temporary.c_str());
+    }
+    // The content is on the disk already, so closing can no longer lose it.
+    ::close(fd);
+    if (error != 0) {
         return failure("Cannot write the file", error);
     }
+    syncFolder(parentOf(target));
     return std::nullopt;
 }
 
@@ -197,8 +285,8 @@ std::optional<FileFailure> PosixFiles::createFile(const std::string& path,
 }
 
 FileLocations linuxFileLocations() {
-    std::string config = absoluteEnvFolder("XDG_CONFIG_HOME");
-    std::string state = absoluteEnvFolder("XDG_STATE_HOME");
+    std::string config = absolutePathFromEnvironment("XDG_CONFIG_HOME");
+    std::string state = absolutePathFromEnvironment("XDG_STATE_HOME");
     if (config.empty()) {
         config = homeFolder() + "/.config";
     }

@@ -1,13 +1,16 @@
 // POSIX files in a private temporary folder: the exact-path lookup, bounded reads, replacement that
-// leaves no stray file and keeps the old one on failure, creation that never overwrites, and the
-// XDG locations.
+// leaves no stray file, keeps the old one on failure, writes through symbolic links and clears away
+// what killed saves left, creation that never overwrites, and the XDG locations.
 #include "platform/qt/posix_files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -77,13 +80,92 @@ TEST_F(PosixFilesTest, ReplaceCreatesTheFolderAndLeavesNoTemporaryFile) {
     EXPECT_EQ(fs::status(root / "a").permissions() & fs::perms::all, fs::perms::owner_all);
 }
 
-TEST_F(PosixFilesTest, ReplaceKeepsTheOldFilesPermissions) {
+TEST_F(PosixFilesTest, ReplaceKeepsTheOldFilesPermissionsButAlwaysLetsTheOwnerReadAndWrite) {
     const fs::path target = root / "tovren.txt";
     write(target, "old");
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     ASSERT_FALSE(files.replaceFile(target.string(), "new"));
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    // Saved over a file of mode 000 or 044, the new file must still be readable at the next start.
+    fs::permissions(target, fs::perms::none);
+    ASSERT_FALSE(files.replaceFile(target.string(), "30\r\n1\r\n"));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(files.readPrefix(target.string(), 4096), "30\r\n1\r\n");
+    fs::permissions(target, fs::perms::group_read | fs::perms::others_read);
+    ASSERT_FALSE(files.replaceFile(target.string(), "new"));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+}
+
+TEST_F(PosixFilesTest, ReplaceWritesThroughSymbolicLinksAndKeepsThem) {
+    fs::create_directories(root / "dotfiles" / "loopster");
+    fs::create_directories(root / "config");
+    const fs::path real = root / "dotfiles" / "loopster" / "tovren.txt";
+    write(real, "10\r\n2\r\n");
+    // A relative link to a second link, as dotfile managers chain them.
+    const fs::path middle = root / "dotfiles" / "current.txt";
+    fs::create_symlink("loopster/tovren.txt", middle);
+    const fs::path link = root / "config" / "tovren.txt";
+    fs::create_symlink(middle, link);
+
+    ASSERT_FALSE(files.replaceFile(link.string(), "55\r\n1\r\n"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_symlink(middle));
+    EXPECT_EQ(read(real), "55\r\n1\r\n");
+    EXPECT_EQ(entries(root / "config"), 1u);
+    EXPECT_EQ(entries(real.parent_path()), 1u);
+
+    // A dangling link names the file to create.
+    fs::remove(real);
+    ASSERT_FALSE(files.replaceFile(link.string(), "60\r\n2\r\n"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(read(real), "60\r\n2\r\n");
+}
+
+TEST_F(PosixFilesTest, ReplaceRemovesOnlyItsOwnStaleTemporaryFiles) {
+    const fs::path target = root / "tovren.txt";
+    write(target, "old");
+    const auto make = [this](const char* name, bool old) {
+        const fs::path path = root / name;
+        write(path, "30\r\n");
+        if (old) {
+            fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+        }
+        return path;
+    };
+    const fs::path stale = make("tovren.txt.aB3xZ9", true);
+    // A mode-000 leftover from a save over a file of that mode.
+    const fs::path unreadable = make("tovren.txt.Q0q0Q0", true);
+    fs::permissions(unreadable, fs::perms::none);
+    // A save still running holds a lock on its file; a save just begun may not hold it yet.
+    const fs::path locked = make("tovren.txt.LkLk12", true);
+    const int lockFd = ::open(locked.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(lockFd, LOCK_EX | LOCK_NB), 0);
+    const fs::path young = make("tovren.txt.yOuNg1", false);
+    // Not of our naming, or not an ordinary file.
+    const std::vector<fs::path> others = {
+        make("tovren.txt.bak", true), make("tovren.txt.abc12", true),
+        make("tovren.txt.abc-12", true), make("other.txt.aB3xZ9", true),
+        make("tovren.txt.aB3xZ9.1", true)};
+    fs::create_directory(root / "tovren.txt.Folder");
+    fs::create_symlink(stale, root / "tovren.txt.Linked");
+
+    ASSERT_FALSE(files.replaceFile(target.string(), "new"));
+    EXPECT_EQ(read(target), "new");
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_FALSE(fs::exists(unreadable));
+    EXPECT_TRUE(fs::exists(locked));
+    EXPECT_TRUE(fs::exists(young));
+    for (const fs::path& other : others) {
+        EXPECT_TRUE(fs::exists(other)) << other;
+    }
+    EXPECT_TRUE(fs::is_directory(root / "tovren.txt.Folder"));
+    EXPECT_TRUE(fs::is_symlink(root / "tovren.txt.Linked"));
+    ::close(lockFd);
 }
 
 TEST_F(PosixFilesTest, FailedReplaceKeepsTheOldContentAndSaysWhy) {

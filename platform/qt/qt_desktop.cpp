@@ -3,14 +3,18 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QRect>
 #include <QScreen>
+#include <algorithm>
+
+#include "common/twips.h"
 
 namespace loopster {
 
 namespace {
 
 double twips(int pixels, double dotsPerInch) {
-    return static_cast<double>(pixels) * 1440.0 / (dotsPerInch > 0.0 ? dotsPerInch : 96.0);
+    return static_cast<double>(pixels) * twipsPerPixel(dotsPerInch);
 }
 
 }  // namespace
@@ -27,8 +31,17 @@ double QtDesktop::screenHeightTwips() {
                              : twips(screen->geometry().height(), screen->logicalDotsPerInchY());
 }
 
+// X11 carries pointer positions as 16-bit numbers, so a screen's size in twips (above 32767 from
+// 2185 pixels at 96 dpi) would wrap, to the left edge or beyond. Held to the desktop first, the
+// position lands where the system's own clamp puts it on smaller screens: the bottom-right pixel.
 void QtDesktop::SetCursorPos(int x, int y) {
-    QCursor::setPos(x, y);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect desktop = screen->virtualGeometry();
+    QCursor::setPos(std::clamp(x, desktop.left(), desktop.right()),
+                    std::clamp(y, desktop.top(), desktop.bottom()));
 }
 
 void QtDesktop::beep() {

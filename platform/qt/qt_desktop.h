@@ -7,10 +7,10 @@ namespace loopster {
 
 class QtDesktop final : public Desktop {
   public:
-    // Pixels times 1440 / the screen's logical dots per inch (15 twips a pixel at 96 dpi).
+    // Pixels times the whole twips per pixel of the screen's logical resolution (15 at 96 dpi).
     double screenWidthTwips() override;
     double screenHeightTwips() override;
-    // X clamps the pointer to the screen, so twips park it in the bottom-right corner.
+    // Held to the desktop's pixels, so twips park the pointer in the bottom-right corner.
     void SetCursorPos(int x, int y) override;
     void beep() override;
 };

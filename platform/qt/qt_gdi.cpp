@@ -5,8 +5,17 @@
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
+#include <cstdint>
 
 namespace loopster {
+
+std::uint32_t toQRgb(std::int32_t colour) {
+    const auto value = static_cast<std::uint32_t>(colour);
+    const std::uint32_t red = value & 0xFFu;
+    const std::uint32_t green = (value >> 8) & 0xFFu;
+    const std::uint32_t blue = std::min<std::uint32_t>(value >> 16, 0xFFu);
+    return 0xFF000000u | (red << 16) | (green << 8) | blue;
+}
 
 void PolylineStroker::draw(QImage& image, const CurvePoint* points, int count, int width,
                            QRgb colour) {
@@ -61,13 +70,21 @@ Handle QtGdi::SelectObject(Handle /*dc*/, Handle pen) {
     return previous;
 }
 
+QtSurface* QtGdi::surfaceFor(Handle dc) {
+    if (m_surfaces != nullptr) {
+        return m_surfaces->surface(dc);
+    }
+    return dc == m_single->hDC() ? m_single : nullptr;
+}
+
 bool QtGdi::Polyline(Handle dc, const CurvePoint* points, int count) {
     const auto pen = m_pens.find(m_selected);
-    if (dc != m_surface.hDC() || pen == m_pens.end() || count < 2) {
+    QtSurface* const surface = surfaceFor(dc);
+    if (surface == nullptr || pen == m_pens.end() || count < 2) {
         return false;
     }
-    m_stroker.draw(m_surface.backBuffer(), points, count, pen->second.width, pen->second.colour);
-    m_surface.inked(points, count, pen->second.width);
+    m_stroker.draw(surface->backBuffer(), points, count, pen->second.width, pen->second.colour);
+    surface->inked(points, count, pen->second.width);
     return true;
 }
 

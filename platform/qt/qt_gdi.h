@@ -1,6 +1,6 @@
 // The drawing calls on Qt: pens are numbered handles, and the one device context is a surface's
-// image (the saver window's back buffer in the saver). Lines are drawn without antialiasing, as
-// the system's pens draw them.
+// image (the back buffer of a saver window), or one of several (a window per monitor). Lines are
+// drawn without antialiasing, as the system's pens draw them.
 #pragma once
 
 #include <QLine>
@@ -30,7 +30,8 @@ class PolylineStroker {
 
 class QtGdi final : public Gdi {
   public:
-    explicit QtGdi(QtSurface& surface) : m_surface(surface) {}
+    explicit QtGdi(QtSurface& surface) : m_single(&surface) {}
+    explicit QtGdi(QtSurfaces& surfaces) : m_surfaces(&surfaces) {}
 
     Handle CreatePen(int style, int width, std::int32_t colour) override;
     Handle SelectObject(Handle dc, Handle pen) override;
@@ -45,7 +46,10 @@ class QtGdi final : public Gdi {
         QRgb colour;
     };
 
-    QtSurface& m_surface;
+    QtSurface* surfaceFor(Handle dc);
+
+    QtSurface* m_single = nullptr;
+    QtSurfaces* m_surfaces = nullptr;
     std::map<Handle, Pen> m_pens;
     Handle m_nextPen = 0x1000;
     Handle m_selected = 0;

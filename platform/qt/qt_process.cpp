@@ -11,17 +11,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <string>
+
+#include "platform/qt/posix_environment.h"
 
 namespace loopster {
-
-namespace {
-
-std::string absoluteEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
-}
-
-}  // namespace
 
 std::string joinArguments(int argc, char** argv) {
     std::string line;
@@ -35,18 +29,27 @@ std::string joinArguments(int argc, char** argv) {
 }
 
 std::string instanceLockPath() {
-    const std::string runtime = absoluteEnv("XDG_RUNTIME_DIR");
+    const std::string runtime = absolutePathFromEnvironment("XDG_RUNTIME_DIR");
     std::error_code error;
     if (!runtime.empty() && std::filesystem::is_directory(runtime, error)) {
         return runtime + "/loopster.lock";
     }
-    std::string cache = absoluteEnv("XDG_CACHE_HOME");
+    std::string cache = absolutePathFromEnvironment("XDG_CACHE_HOME");
     if (cache.empty()) {
-        const std::string home = absoluteEnv("HOME");
-        cache = (home.empty() ? std::string("/tmp") : home) + "/.cache";
+        const std::string home = userHomeFolder();
+        if (!home.empty()) {
+            cache = home + "/.cache";
+        }
     }
-    std::filesystem::create_directories(cache + "/loopster", error);
-    return cache + "/loopster/instance.lock";
+    if (!cache.empty()) {
+        std::filesystem::create_directories(cache + "/loopster", error);
+        if (std::filesystem::is_directory(cache + "/loopster", error)) {
+            return cache + "/loopster/instance.lock";
+        }
+    }
+    // Every user shares /tmp, so the lock there carries the user's id: one user's lock file can
+    // never keep another user's saver from starting.
+    return "/tmp/loopster-" + std::to_string(::getuid()) + ".lock";
 }
 
 QtProcess::QtProcess(int argc, char** argv) : m_commandLine(joinArguments(argc, argv)) {}
@@ -56,7 +59,15 @@ bool QtProcess::previousInstance() {
         return false;
     }
     const std::string path = instanceLockPath();
-    m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    // Never through a symbolic link, and only a file of this user's: in a shared folder such as
+    // /tmp another user could otherwise plant a file that they keep locked.
+    m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    struct stat info {};
+    if (m_lockFd >= 0 &&
+        (::fstat(m_lockFd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid())) {
+        ::close(m_lockFd);
+        m_lockFd = -1;
+    }
     if (m_lockFd < 0) {
         // Without a lock file there is no telling; running twice is better than never running.
         return false;

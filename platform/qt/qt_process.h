@@ -30,7 +30,8 @@ class QtProcess final : public Process {
 std::string joinArguments(int argc, char** argv);
 
 // $XDG_RUNTIME_DIR/loopster.lock; without a usable runtime folder, loopster/instance.lock in the
-// user's cache folder ($XDG_CACHE_HOME or ~/.cache), created when missing.
+// user's cache folder ($XDG_CACHE_HOME or ~/.cache), created when missing; without either,
+// /tmp/loopster-UID.lock, one for each user.
 std::string instanceLockPath();
 
 }  // namespace loopster

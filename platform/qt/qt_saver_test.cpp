@@ -1,15 +1,21 @@
 // The Qt saver window, drawing calls, event wait and process under the offscreen platform. The
 // exit rules end the real process, so those cases run as death tests in a child process.
 #include <gtest/gtest.h>
+#include <pwd.h>
 
+#include <unistd.h>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWidget>
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "display/render_loop.h"
@@ -258,6 +264,37 @@ TEST(QtProcessTest, ASecondInstanceFindsTheLockHeld) {
         ::setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
     }
     std::filesystem::remove_all(runtime);
+}
+
+TEST(QtProcessTest, WithoutRuntimeOrCacheFolderEachUserHasALockOfTheirOwn) {
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name,
+                           value == nullptr ? std::nullopt : std::optional<std::string>(value));
+        ::unsetenv(name);
+    }
+    // Without $HOME the password database still names the user's own home.
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr) {
+        EXPECT_EQ(instanceLockPath(),
+                  std::string(entry->pw_dir) + "/.cache/loopster/instance.lock");
+    }
+    // A home that is a plain file has no cache folder: the lock in /tmp is still this user's.
+    const std::string perUser = "/tmp/loopster-" + std::to_string(::getuid()) + ".lock";
+    const std::filesystem::path plain =
+        std::filesystem::temp_directory_path() / ("loopster-home-" + std::to_string(::getpid()));
+    std::ofstream(plain) << "";
+    ::setenv("HOME", plain.c_str(), 1);
+    EXPECT_EQ(instanceLockPath(), perUser);
+    std::filesystem::remove(plain);
+
+    for (const auto& [name, value] : saved) {
+        if (value) {
+            ::setenv(name, value->c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // The Qt saver window and its widget.
 #include "platform/qt/qt_saver_window.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QByteArray>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -15,27 +18,22 @@
 #include <algorithm>
 #include <cstddef>
 
+#include <xcb/xcb.h>
+
+#include "common/error_guard.h"
 #include "display/damage.h"
 #include "platform/qt/timing_log.h"
 #include "platform/qt/x11_shm_presenter.h"
-#include "startup/entry.h"
 
 namespace loopster {
 
-std::uint32_t toQRgb(std::int32_t colour) {
-    const auto value = static_cast<std::uint32_t>(colour);
-    const std::uint32_t red = value & 0xFFu;
-    const std::uint32_t green = (value >> 8) & 0xFFu;
-    const std::uint32_t blue = std::min<std::uint32_t>(value >> 16, 0xFFu);
-    return 0xFF000000u | (red << 16) | (green << 8) | blue;
-}
-
 // The widget turns Qt's events into the saver window's events. Every handler runs guarded, since
 // no exception may unwind through Qt's event loop; ending the process there never returns.
-class SaverWidget final : public QWidget {
+class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
   public:
     SaverWidget(Process& process, SaverWindowEvents*& handler)
         : m_process(process), m_handler(handler) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
         // Every pixel comes from the back buffer, so Qt need not clear or compose behind it.
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -64,6 +62,15 @@ class SaverWidget final : public QWidget {
     }
 
     void setBackColour(std::uint32_t rgb) { m_backColour = rgb; }
+
+    // Moves the window to another screen (which may be another X screen, with a root window of
+    // its own) and over the given area of it. The back buffer follows at the resize.
+    void cover(QScreen* target, const QRect& geometry) {
+        if (target != nullptr && target != screen()) {
+            setScreen(target);
+        }
+        setGeometry(geometry);
+    }
 
     // Clears what the last frames drew. While the buffer holds nothing else, filling the small
     // boxes around the polylines' segments takes away every pixel they inked, in short runs of
@@ -121,6 +128,25 @@ class SaverWidget final : public QWidget {
             m_watchingExposure = true;
         }
         return QWidget::event(event);
+    }
+
+    // A window destroyed by another X client (xdotool windowclose, xkill -id) gets no close
+    // request: Qt only sees its DestroyNotify, and would go on drawing into nothing with the
+    // instance lock held. That is the window closed by another cause, so it ends the run too.
+    bool nativeEventFilter(const QByteArray& eventType, void* message,
+                           qintptr* /*result*/) override {
+        if (eventType != "xcb_generic_event_t" || internalWinId() == 0) {
+            return false;
+        }
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        // The top bit marks an event sent by a client rather than by the server.
+        if ((event->response_type & 0x7F) == XCB_DESTROY_NOTIFY) {
+            const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+            if (destroyed->window == static_cast<xcb_window_t>(internalWinId())) {
+                dispatch([](SaverWindowEvents& handler) { handler.onClose(); });
+            }
+        }
+        return false;
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -314,8 +340,19 @@ QtSaverWindow::~QtSaverWindow() = default;
 SaverWidget& QtSaverWindow::created() {
     if (!m_widget) {
         m_widget = std::make_unique<SaverWidget>(m_process, m_handler);
+        if (!m_geometry.isEmpty()) {
+            m_widget->cover(m_screen, m_geometry);
+        }
     }
     return *m_widget;
+}
+
+void QtSaverWindow::place(QScreen* screen, const QRect& geometry) {
+    m_screen = screen;
+    m_geometry = geometry;
+    if (m_widget && !geometry.isEmpty()) {
+        m_widget->cover(screen, geometry);
+    }
 }
 
 void QtSaverWindow::setEventHandler(SaverWindowEvents* handler) {
@@ -345,10 +382,11 @@ void QtSaverWindow::show() {
     widget.setFocus();
 }
 
-// One window, one back buffer: its device context is a constant handle.
+// Each window has a back buffer of its own, so each needs a device context of its own: the
+// window's address serves, as it differs for every window alive.
 Handle QtSaverWindow::hDC() {
     created();
-    return 1;
+    return reinterpret_cast<Handle>(this);
 }
 
 void QtSaverWindow::cls() {

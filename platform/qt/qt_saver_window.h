@@ -2,10 +2,13 @@
 // shows it. Frames are drawn into a persistent back buffer, so clearing never flickers and an
 // uncovered window repaints itself from it. On X11 with MIT-SHM the buffer lies in shared memory
 // and each frame's changed tiles are put straight to the window (X11ShmPresenter); elsewhere the
-// widget copies them to the screen when Qt repaints it.
+// widget copies them to the screen when Qt repaints it. Each window is full screen on one monitor:
+// the primary one unless it is placed on another.
 #pragma once
 
 #include <QImage>
+#include <QPointer>
+#include <QRect>
 #include <cstdint>
 #include <memory>
 
@@ -13,6 +16,7 @@
 #include "platform/qt/qt_surface.h"
 #include "platform/saver_window.h"
 
+class QScreen;
 class QWidget;
 
 namespace loopster {
@@ -42,6 +46,10 @@ class QtSaverWindow final : public SaverWindow, public QtSurface {
     // or at the next pump.
     void inked(const CurvePoint* points, int count, int penWidth) override;
 
+    // Covers `geometry` on `screen` (null: the screen the window is on), in the coordinates of the
+    // desktop that screen belongs to; a window already shown moves at once.
+    void place(QScreen* screen, const QRect& geometry);
+
     // The widget, created at the first use; for tests.
     QWidget* widget();
 
@@ -51,6 +59,9 @@ class QtSaverWindow final : public SaverWindow, public QtSurface {
     Process& m_process;
     SaverWindowEvents* m_handler = nullptr;
     std::unique_ptr<SaverWidget> m_widget;
+    // Where place() asked for before the widget existed.
+    QPointer<QScreen> m_screen;
+    QRect m_geometry;
 };
 
 }  // namespace loopster

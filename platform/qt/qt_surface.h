@@ -23,6 +23,15 @@ class QtSurface {
     virtual void inked(const CurvePoint* points, int count, int penWidth) = 0;
 };
 
+// The surfaces behind several device contexts (one saver window per monitor), for drawing calls
+// that serve them all.
+class QtSurfaces {
+  public:
+    virtual ~QtSurfaces() = default;
+    // The surface whose device context is `dc`, or null when there is none.
+    virtual QtSurface* surface(Handle dc) = 0;
+};
+
 // The colour of the system's encoding (red + 256 * green + 65536 * blue) as Qt's 0xAARRGGBB; a
 // part above 255 (only 16777216 has one) is held at 255, like the colour blocks of the gradient.
 std::uint32_t toQRgb(std::int32_t colour);

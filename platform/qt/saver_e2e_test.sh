@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The loopster executable end to end, on a private Xvfb with a private home: `loopster /s` draws a
-# curve, repaints what another window covered, parks the pointer in the bottom-right corner,
-# lets a second instance end at once, and ends on a key press, on a mouse button and on the third
-# pointer movement.
+# curve, repaints what another window covered, parks the pointer in the bottom-right corner (also
+# on a screen too wide for twips in 16 bits), lets a second instance end at once, and ends on a key
+# press, on a mouse button, on the third pointer movement and when another client destroys its
+# window. Without a display, refused starts still end quietly, and the saver and the dialog end with
+# one line of explanation.
 set -euo pipefail
 
 saver=${1:?usage: saver_e2e_test.sh PATH_TO_LOOPSTER}
@@ -108,5 +110,53 @@ sleep 0.2
 running "$saver_pid" || fail "two pointer moves ended the saver"
 xdotool mousemove --sync 500 300
 expect_end "the third pointer move"
+
+# --- A screen wider than 2184 pixels, whose size in twips leaves X's 16-bit pointer range.
+
+stop_private_xvfb
+start_private_xvfb 2560x1440 "$work"
+start_saver
+eval "$(xdotool getmouselocation --shell)"
+[ "$X" -eq 2559 ] && [ "$Y" -eq 1439 ] || fail "pointer at $X,$Y on 2560x1440, not in the corner"
+echo "ok: on 2560x1440 the pointer is parked at $X,$Y"
+
+# --- The window destroyed by another client ends the saver, which leaves the lock to the next.
+
+window=$(xdotool search --onlyvisible --pid "$saver_pid" 2>/dev/null | head -n 1)
+[ -n "$window" ] || fail "no window of the saver found"
+xdotool windowclose "$window"
+expect_end "the window destroyed from outside"
+start_saver
+xdotool key shift
+expect_end "the shift key after the destroyed window"
+
+# --- Without a display, and with a dead one: refused starts end quietly with 0 as they do with a
+# display; the saver and the dialog say so in one line and end with 1, never by an abort.
+
+stop_private_xvfb
+# A display number above the range that servers pick for themselves (TCP port 6000 + n must fit
+# in 16 bits), so that no server of anyone else's can be reached by it.
+dead=":$((60000 + RANDOM % 5000))"
+[ ! -e "/tmp/.X11-unix/X${dead#:}" ] || fail "display $dead unexpectedly exists"
+for display in "" "$dead"; do
+    for args in "/p 1234" "/S" "" "/a" "/C"; do
+        code=0
+        # Unquoted on purpose: "/p 1234" is two arguments and "" none.
+        # shellcheck disable=SC2086
+        DISPLAY=$display timeout 10 env -u WAYLAND_DISPLAY "$saver" $args >"$work/out.txt" 2>&1 ||
+            code=$?
+        [ "$code" -eq 0 ] || fail "'$args' with DISPLAY='$display' exited with $code"
+        [ ! -s "$work/out.txt" ] || fail "'$args' with DISPLAY='$display' said: $(cat "$work/out.txt")"
+    done
+    for args in "/s" "/c" "/c:123"; do
+        code=0
+        DISPLAY=$display timeout 10 env -u WAYLAND_DISPLAY "$saver" "$args" >"$work/out.txt" 2>&1 ||
+            code=$?
+        [ "$code" -eq 1 ] || fail "'$args' with DISPLAY='$display' exited with $code, not 1"
+        [ "$(wc -l <"$work/out.txt")" -eq 1 ] && grep -q "no display could be opened" "$work/out.txt" ||
+            fail "'$args' with DISPLAY='$display' said: $(cat "$work/out.txt")"
+    done
+done
+echo "ok: without a display refused starts end with 0; /s and /c say \"$(cat "$work/out.txt")\" and end with 1"
 
 echo "PASS"

@@ -2,19 +2,16 @@
 #include "platform/qt/timing_log.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
+
+#include "platform/qt/posix_environment.h"
 
 namespace loopster {
 
 namespace {
 
 bool enabled() {
-    static const bool on = [] {
-        const char* value = std::getenv("LOOPSTER_TIMING_LOG");
-        return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
-    }();
+    static const bool on = environmentFlag("LOOPSTER_TIMING_LOG");
     return on;
 }
 

@@ -12,27 +12,25 @@
 #include <bit>
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
+
+#include "platform/qt/posix_environment.h"
 
 namespace loopster {
 
 namespace {
 
-bool isSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
-
 // LOOPSTER_NO_SHM_PUT=1 keeps Qt's repaint path, to compare the two or to rule this one out; so
 // does Qt's own switch for keeping shared memory off the X connection.
 bool disabledByEnvironment() {
-    return isSet("LOOPSTER_NO_SHM_PUT") || isSet("QT_XCB_NO_MITSHM");
+    return environmentFlag("LOOPSTER_NO_SHM_PUT") || environmentFlag("QT_XCB_NO_MITSHM");
 }
 
 }  // namespace
 
 struct X11ShmPresenter::Segment {
     xcb_connection_t* connection = nullptr;
+    // Qt's connection, which is gone once the application is.
+    bool qtConnection = true;
     void* address = nullptr;
     xcb_shm_seg_t id = 0;
 
@@ -42,7 +40,7 @@ struct X11ShmPresenter::Segment {
     ~Segment() {
         // The connection outlives the window in the executable; without the application it is
         // gone, and the server detached the segment when it closed.
-        if (id != 0 && qGuiApp != nullptr) {
+        if (id != 0 && (!qtConnection || qGuiApp != nullptr)) {
             xcb_shm_detach(connection, id);
             xcb_flush(connection);
         }
@@ -63,6 +61,21 @@ std::unique_ptr<X11ShmPresenter> X11ShmPresenter::create(QWidget& window, const 
     // A Qt built without X11 has no connection to share.
     xcb_connection_t* connection = nullptr;
 #endif
+    return attach(&window, 0, connection, size);
+}
+
+std::unique_ptr<X11ShmPresenter> X11ShmPresenter::create(xcb_connection_t* connection,
+                                                         std::uint32_t window, const QSize& size) {
+    if (disabledByEnvironment()) {
+        return nullptr;
+    }
+    return attach(nullptr, window, connection, size);
+}
+
+// The shared segment, made and attached on `connection`, for the widget's window or `window`.
+std::unique_ptr<X11ShmPresenter> X11ShmPresenter::attach(QWidget* widget, std::uint32_t window,
+                                                         xcb_connection_t* connection,
+                                                         const QSize& size) {
     if (connection == nullptr || size.isEmpty()) {
         return nullptr;
     }
@@ -86,6 +99,7 @@ std::unique_ptr<X11ShmPresenter> X11ShmPresenter::create(QWidget& window, const 
     }
     auto segment = std::make_unique<Segment>();
     segment->connection = connection;
+    segment->qtConnection = widget != nullptr;
     void* address = shmat(shmId, nullptr, 0);
     if (address == reinterpret_cast<void*>(-1)) {
         shmctl(shmId, IPC_RMID, nullptr);
@@ -104,15 +118,20 @@ std::unique_ptr<X11ShmPresenter> X11ShmPresenter::create(QWidget& window, const 
     }
     segment->id = id;
     return std::unique_ptr<X11ShmPresenter>(
-        new X11ShmPresenter(window, connection, std::move(segment), size));
+        new X11ShmPresenter(widget, window, connection, std::move(segment), size));
 }
 
-X11ShmPresenter::X11ShmPresenter(QWidget& window, xcb_connection_t* connection,
-                                 std::unique_ptr<Segment> segment, const QSize& size)
-    : m_window(window), m_connection(connection), m_segment(std::move(segment)), m_size(size) {}
+X11ShmPresenter::X11ShmPresenter(QWidget* widget, std::uint32_t window,
+                                 xcb_connection_t* connection, std::unique_ptr<Segment> segment,
+                                 const QSize& size)
+    : m_widget(widget),
+      m_window(window),
+      m_connection(connection),
+      m_segment(std::move(segment)),
+      m_size(size) {}
 
 X11ShmPresenter::~X11ShmPresenter() {
-    if (qGuiApp == nullptr) {
+    if (m_widget != nullptr && qGuiApp == nullptr) {
         return;
     }
     // The segment must not go while the server may still read from it.
@@ -139,7 +158,8 @@ void X11ShmPresenter::settle() {
 }
 
 bool X11ShmPresenter::prepare() {
-    const auto window = static_cast<xcb_window_t>(m_window.winId());
+    const auto window =
+        m_widget != nullptr ? static_cast<xcb_window_t>(m_widget->winId()) : m_window;
     if (window == m_drawable && m_gc != 0) {
         return true;
     }
@@ -178,7 +198,7 @@ bool X11ShmPresenter::put(const std::vector<DamageRect>& rects) {
     if (!m_usable) {
         return false;
     }
-    if (rects.empty() || !m_window.testAttribute(Qt::WA_WState_Created)) {
+    if (rects.empty() || (m_widget != nullptr && !m_widget->testAttribute(Qt::WA_WState_Created))) {
         return true;
     }
     if (!prepare()) {

@@ -4,7 +4,8 @@
 // is copied once more into the backing store. With the back buffer itself in a shared-memory
 // segment the X server knows, each frame's changed rectangles go to the window as one put clipped
 // to them, with nothing to wait for. Elsewhere (offscreen, Wayland, a server without MIT-SHM) the
-// saver keeps Qt's repaint path.
+// saver keeps Qt's repaint path. The xscreensaver hack uses it too, over its own connection, for a
+// window that another program made.
 #pragma once
 
 #include <QSize>
@@ -26,6 +27,10 @@ class X11ShmPresenter {
     // not run on xcb, the server lacks MIT-SHM or cannot reach the memory, or the screen's
     // pixels are not 32-bit 0x00RRGGBB words in the buffer's byte order.
     static std::unique_ptr<X11ShmPresenter> create(QWidget& window, const QSize& size);
+    // The same for a window this program did not make, over the caller's connection, which must
+    // outlive the presenter; null on the same grounds, Qt aside.
+    static std::unique_ptr<X11ShmPresenter> create(xcb_connection_t* connection,
+                                                   std::uint32_t window, const QSize& size);
 
     ~X11ShmPresenter();
     X11ShmPresenter(const X11ShmPresenter&) = delete;
@@ -48,12 +53,16 @@ class X11ShmPresenter {
   private:
     struct Segment;
 
-    X11ShmPresenter(QWidget& window, xcb_connection_t* connection, std::unique_ptr<Segment> segment,
-                    const QSize& size);
+    X11ShmPresenter(QWidget* widget, std::uint32_t window, xcb_connection_t* connection,
+                    std::unique_ptr<Segment> segment, const QSize& size);
+    static std::unique_ptr<X11ShmPresenter> attach(QWidget* widget, std::uint32_t window,
+                                                   xcb_connection_t* connection, const QSize& size);
     // Finds the window and checks its pixels at the first put; false when they do not fit.
     bool prepare();
 
-    QWidget& m_window;
+    // The widget whose window frames go to, or null for another program's window `m_window`.
+    QWidget* m_widget;
+    std::uint32_t m_window;
     xcb_connection_t* m_connection;
     std::unique_ptr<Segment> m_segment;
     QSize m_size;

@@ -1,66 +1,68 @@
-// The settings dialog's window, controls and control notifications.
+// The settings dialog's window, controls and control notifications. The controls come from the
+// dialog's table (settings_dialog/dialog_layout.h); what is Windows' own is the class and style
+// that each kind of control gets.
 #include "platform/win32/config_dialog.h"
 
-#include <array>
+#include <algorithm>
+#include <string>
+#include <string_view>
 
-#include "platform/win32/guarded_call.h"
+#include "common/error_guard.h"
+#include "common/twips.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/text.h"
+#include "settings_dialog/dialog_layout.h"
 
 namespace loopster {
 
 namespace {
 
-// The scroll bar's range: the lowest value is the setting that the form stores with 5, so both
-// steps, arrow and trough, keep their default of 1.
-constexpr int kScrollMin = 5;
-constexpr int kScrollMax = 100;
-constexpr int kTwipsPerInch = 1440;
-constexpr int kClientWidthTwips = 2430;
-constexpr int kClientHeightTwips = 2820;
-constexpr int kFrameLeft = 120;
-constexpr int kFrameTop = 1680;
+// Control identifiers: OK is IDOK, so that the dialog manager's Enter presses it; every other
+// control is numbered after its tab index.
+constexpr int kFirstControlId = 1000;
+constexpr int controlId(const DialogControl& control) {
+    return control.kind == ControlKind::CommandButton ? IDOK : kFirstControlId + control.tabIndex;
+}
 
-struct ControlLayout {
-    int id;
+constexpr int kHScroll1 = controlId(configControl("HScroll1"));
+constexpr int kText1 = controlId(configControl("Text1"));
+constexpr int kOption1 = controlId(configControl("Option1"));
+constexpr int kOption2 = controlId(configControl("Option2"));
+
+struct Win32Control {
     const wchar_t* className;
-    const wchar_t* text;
     DWORD style;
     DWORD exStyle;
-    // Left, top, width, height in twips from the client area's corner; the four members of Frame1
-    // are given from the frame's corner and moved by it, as they are siblings of the frame here.
-    int left;
-    int top;
-    int width;
-    int height;
-    bool inFrame;
 };
 
-// In tab-index order, which is the creation order and so the order the dialog manager tabs in.
-// The labels and the frame take no focus; Text1 is display-only (disabled), so the focus goes
-// from OK to the scroll bar and on to the line-width group.
-const std::array<ControlLayout, 11> kControls{{
-    // Short enough for four lines of the dialog font in the label's 855 twips.
-    {LOOPSTER_LABEL1, L"STATIC",
-     L"The saver's top frame rate and line width. OK saves them in c:\\temp.", SS_LEFT, 0, 120, 120,
-     2175, 855, false},
-    {IDOK, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 840, 2400, 735, 375,
-     false},
-    {LOOPSTER_HSCROLL1, L"SCROLLBAR", L"", SBS_HORZ | WS_TABSTOP | WS_GROUP, 0, 120, 1080, 1575,
-     255, false},
-    {LOOPSTER_TEXT1, L"EDIT", L"30", ES_LEFT | ES_AUTOHSCROLL | WS_DISABLED | WS_TABSTOP | WS_GROUP,
-     WS_EX_CLIENTEDGE, 1800, 1080, 495, 285, false},
-    {LOOPSTER_FRAME1, L"BUTTON", L"line width", BS_GROUPBOX | WS_GROUP, 0, 0, 0, 2175, 615, true},
-    // Automatic option buttons: the dialog manager selects them with the arrow keys as well as
-    // with a click, and each selection reaches the settings through BN_CLICKED.
-    {LOOPSTER_OPTION1, L"BUTTON", L"Option1", BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 0, 120,
-     240, 255, 255, true},
-    {LOOPSTER_OPTION2, L"BUTTON", L"Option2", BS_AUTORADIOBUTTON, 0, 1200, 240, 255, 255, true},
-    {LOOPSTER_LABEL2, L"STATIC", L"heavy", SS_LEFT | WS_GROUP, 0, 1440, 240, 735, 255, true},
-    {LOOPSTER_LABEL3, L"STATIC", L"light", SS_LEFT, 0, 360, 240, 495, 255, true},
-    {LOOPSTER_LABEL4, L"STATIC", L"max frame rate", SS_CENTER, 0, 120, 1320, 1575, 255, false},
-    {LOOPSTER_LABEL5, L"STATIC", L"fps", SS_CENTER, 0, 1800, 1320, 495, 255, false},
-}};
+// The system's control for each kind. The table is in tab order, which is the creation order and
+// so the order the dialog manager tabs in; a group starts at every control that takes the focus,
+// at the frame, at the first option button and at the first control after the option buttons, so
+// the arrow keys move only between the two marks.
+Win32Control win32Control(const DialogControl& control, bool afterOption) {
+    const DWORD group = afterOption ? WS_GROUP : 0;
+    switch (control.kind) {
+        case ControlKind::Label:
+            return {L"STATIC", (control.centred ? SS_CENTER : SS_LEFT) | group, 0};
+        case ControlKind::ScrollBar:
+            return {L"SCROLLBAR", SBS_HORZ | WS_TABSTOP | WS_GROUP, 0};
+        case ControlKind::TextBox:
+            return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_DISABLED | WS_TABSTOP | WS_GROUP,
+                    WS_EX_CLIENTEDGE};
+        case ControlKind::Frame:
+            return {L"BUTTON", BS_GROUPBOX | WS_GROUP, 0};
+        case ControlKind::OptionButton:
+            // Automatic option buttons: the dialog manager selects them with the arrow keys as
+            // well as with a click, and each selection reaches the settings through BN_CLICKED.
+            return {L"BUTTON",
+                    static_cast<DWORD>(BS_AUTORADIOBUTTON) |
+                        (afterOption ? 0 : static_cast<DWORD>(WS_TABSTOP | WS_GROUP)),
+                    0};
+        case ControlKind::CommandButton:
+            return {L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0};
+    }
+    return {L"STATIC", 0, 0};
+}
 
 template <typename Function>
 Function systemFunction(const wchar_t* module, const char* name) {
@@ -88,8 +90,10 @@ int dialogDpi(HWND dialog) {
     return dpi > 0 ? dpi : 96;
 }
 
-int pixels(int twips, int dpi) {
-    return MulDiv(twips, dpi, kTwipsPerInch);
+// The folder part of a Windows path, "c:\\temp" for "c:\\temp\\tovren.txt".
+std::string parentFolder(const std::string& path) {
+    const std::size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(0, slash);
 }
 
 }  // namespace
@@ -110,30 +114,37 @@ void Win32ConfigView::create() {
 void Win32ConfigView::createControls() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     const int dpi = dialogDpi(m_dialog);
+    const auto pixels = [dpi](int twips) { return twipsToPixels(twips, dpi); };
+    SetWindowTextW(m_dialog, toWide(kConfigCaption).c_str());
     const auto font = static_cast<WPARAM>(SendMessageW(m_dialog, WM_GETFONT, 0, 0));
-    for (const ControlLayout& layout : kControls) {
-        const int left = layout.left + (layout.inFrame ? kFrameLeft : 0);
-        const int top = layout.top + (layout.inFrame ? kFrameTop : 0);
+    const std::wstring notice = toWide(configNotice(parentFolder(m_settingsFile)));
+    bool afterOption = false;
+    for (const DialogControl& layout : kConfigControls) {
+        // The four members of Frame1 are siblings of the frame here, moved by its corner.
+        const int left = layout.place.left + (layout.inFrame ? kConfigFrame.place.left : 0);
+        const int top = layout.place.top + (layout.inFrame ? kConfigFrame.place.top : 0);
+        const Win32Control system = win32Control(layout, afterOption);
+        afterOption = layout.kind == ControlKind::OptionButton;
+        const std::wstring caption =
+            std::string_view(layout.name) == "Label1" ? notice : toWide(layout.caption);
         const HWND created = CreateWindowExW(
-            layout.exStyle, layout.className, layout.text, WS_CHILD | WS_VISIBLE | layout.style,
-            pixels(left, dpi), pixels(top, dpi), pixels(layout.width, dpi),
-            pixels(layout.height, dpi), m_dialog,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
+            system.exStyle, system.className, caption.c_str(), WS_CHILD | WS_VISIBLE | system.style,
+            pixels(left), pixels(top), pixels(layout.place.width), pixels(layout.place.height),
+            m_dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(layout))), instance,
+            nullptr);
         SendMessageW(created, WM_SETFONT, font, FALSE);
     }
 
     SCROLLINFO scroll{};
     scroll.cbSize = sizeof scroll;
-    scroll.fMask = SIF_RANGE | SIF_POS | SIF_PAGE;
-    scroll.nMin = kScrollMin;
-    scroll.nMax = kScrollMax;
+    scroll.fMask = SIF_RANGE | SIF_PAGE;
+    scroll.nMin = kConfigScrollMin;
+    scroll.nMax = kConfigScrollMax;
     scroll.nPage = 0;
-    scroll.nPos = 30;
-    SetScrollInfo(control(LOOPSTER_HSCROLL1), SB_CTL, &scroll, FALSE);
-    CheckRadioButton(m_dialog, LOOPSTER_OPTION1, LOOPSTER_OPTION2, LOOPSTER_OPTION1);
+    SetScrollInfo(control(kHScroll1), SB_CTL, &scroll, FALSE);
 
     // The client area is fixed in twips; the frame around it is whatever this system draws.
-    RECT frame{0, 0, pixels(kClientWidthTwips, dpi), pixels(kClientHeightTwips, dpi)};
+    RECT frame{0, 0, pixels(kConfigClientWidthTwips), pixels(kConfigClientHeightTwips)};
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(m_dialog, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(m_dialog, GWL_EXSTYLE));
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
@@ -151,20 +162,19 @@ void Win32ConfigView::createControls() {
 }
 
 void Win32ConfigView::showText1(const std::string& text) {
-    SetWindowTextW(control(LOOPSTER_TEXT1), toWide(text).c_str());
+    SetWindowTextW(control(kText1), toWide(text).c_str());
 }
 
 void Win32ConfigView::showScrollValue(int value) {
-    SetScrollPos(control(LOOPSTER_HSCROLL1), SB_CTL, value, TRUE);
+    SetScrollPos(control(kHScroll1), SB_CTL, value, TRUE);
 }
 
 void Win32ConfigView::showOption1(bool light) {
-    CheckRadioButton(m_dialog, LOOPSTER_OPTION1, LOOPSTER_OPTION2,
-                     light ? LOOPSTER_OPTION1 : LOOPSTER_OPTION2);
+    CheckRadioButton(m_dialog, kOption1, kOption2, light ? kOption1 : kOption2);
     // Tabbing into the group lands on the selected mark, as in any option group; the first mark
     // keeps WS_GROUP so the group's bounds do not move.
-    const HWND selected = control(light ? LOOPSTER_OPTION1 : LOOPSTER_OPTION2);
-    const HWND other = control(light ? LOOPSTER_OPTION2 : LOOPSTER_OPTION1);
+    const HWND selected = control(light ? kOption1 : kOption2);
+    const HWND other = control(light ? kOption2 : kOption1);
     SetWindowLongPtrW(selected, GWL_STYLE, GetWindowLongPtrW(selected, GWL_STYLE) | WS_TABSTOP);
     SetWindowLongPtrW(other, GWL_STYLE,
                       GetWindowLongPtrW(other, GWL_STYLE) & ~LONG_PTR{WS_TABSTOP});
@@ -189,23 +199,23 @@ void Win32ConfigView::showError(const std::string& message) {
 }
 
 void Win32ConfigView::onScroll(int code, int thumbPosition) {
-    const HWND bar = control(LOOPSTER_HSCROLL1);
+    const HWND bar = control(kHScroll1);
     const int current = GetScrollPos(bar, SB_CTL);
     int value = current;
     switch (code) {
         case SB_LINELEFT:
         case SB_PAGELEFT:
-            value = current - 1;
+            value = current - kConfigScrollStep;
             break;
         case SB_LINERIGHT:
         case SB_PAGERIGHT:
-            value = current + 1;
+            value = current + kConfigScrollStep;
             break;
         case SB_LEFT:
-            value = kScrollMin;
+            value = kConfigScrollMin;
             break;
         case SB_RIGHT:
-            value = kScrollMax;
+            value = kConfigScrollMax;
             break;
         // The value follows a dragged thumb only when it is released; SB_THUMBTRACK while it
         // moves, and SB_ENDSCROLL after every action, change nothing.
@@ -215,14 +225,14 @@ void Win32ConfigView::onScroll(int code, int thumbPosition) {
         default:
             return;
     }
-    value = value < kScrollMin ? kScrollMin : value > kScrollMax ? kScrollMax : value;
+    value = std::clamp(value, kConfigScrollMin, kConfigScrollMax);
     if (value == current) {
         return;
     }
     SetScrollPos(bar, SB_CTL, value, TRUE);
     if (m_handler != nullptr) {
         ConfigEvents* handler = m_handler;
-        guardedCall(m_process, [handler, value] { handler->onScrollChange(value); });
+        runGuarded(m_process, [handler, value] { handler->onScrollChange(value); });
     }
 }
 
@@ -247,7 +257,7 @@ INT_PTR Win32ConfigView::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
     ConfigEvents* handler = m_handler;
     switch (message) {
         case WM_HSCROLL:
-            if (reinterpret_cast<HWND>(lParam) == control(LOOPSTER_HSCROLL1)) {
+            if (reinterpret_cast<HWND>(lParam) == control(kHScroll1)) {
                 onScroll(LOWORD(wParam), static_cast<std::int16_t>(HIWORD(wParam)));
             }
             return TRUE;
@@ -257,17 +267,17 @@ INT_PTR Win32ConfigView::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
                 return TRUE;
             }
             if (id == IDOK) {
-                guardedCall(m_process, [handler] { handler->onOkClick(); });
-            } else if (id == LOOPSTER_OPTION1 || id == LOOPSTER_OPTION2) {
-                const bool light = id == LOOPSTER_OPTION1;
-                guardedCall(m_process, [handler, light] { handler->onOptionClick(light); });
+                runGuarded(m_process, [handler] { handler->onOkClick(); });
+            } else if (id == kOption1 || id == kOption2) {
+                const bool light = id == kOption1;
+                runGuarded(m_process, [handler, light] { handler->onOptionClick(light); });
             }
             // IDCANCEL (the Escape key) has no reaction: only the close button ends the dialog.
             return TRUE;
         }
         case WM_CLOSE:
             if (handler != nullptr) {
-                guardedCall(m_process, [handler] { handler->onCloseRequest(); });
+                runGuarded(m_process, [handler] { handler->onCloseRequest(); });
             } else {
                 unload();
             }

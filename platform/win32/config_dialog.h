@@ -1,9 +1,10 @@
 // The settings dialog `config` on Windows: a modeless dialog whose frame comes from the resource
-// template and whose controls are created in tab order at the positions the form gives in twips,
-// converted to pixels for the dialog's DPI and shown in the dialog's font.
+// template and whose controls are created from the dialog's table in tab order, at their places in
+// twips converted to pixels for the dialog's DPI, and shown in the dialog's font.
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "platform/config_view.h"
 #include "platform/process.h"
@@ -12,8 +13,10 @@
 namespace loopster {
 
 class Win32ConfigView final : public ConfigView {
-public:
-    explicit Win32ConfigView(Process& process) : m_process(process) {}
+  public:
+    // `settingsFile` is only named in the notice, so that the user knows where OK saves.
+    Win32ConfigView(Process& process, std::string settingsFile)
+        : m_process(process), m_settingsFile(std::move(settingsFile)) {}
     ~Win32ConfigView() override;
     Win32ConfigView(const Win32ConfigView&) = delete;
     Win32ConfigView& operator=(const Win32ConfigView&) = delete;
@@ -30,7 +33,7 @@ public:
     // The dialog's window while it is loaded, for the message pump's IsDialogMessageW.
     HWND handle() const { return m_dialog; }
 
-private:
+  private:
     static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void createControls();
@@ -38,6 +41,7 @@ private:
     HWND control(int id) const { return GetDlgItem(m_dialog, id); }
 
     Process& m_process;
+    std::string m_settingsFile;
     ConfigEvents* m_handler = nullptr;
     HWND m_dialog = nullptr;
 };

@@ -2,13 +2,14 @@
 // Main, and in settings mode runs the message loop until the dialog ends the process.
 #include <memory>
 
+#include "display/monitor_windows.h"
 #include "platform/random.h"
 #include "platform/win32/config_dialog.h"
-#include "platform/win32/saver_window.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_gdi.h"
+#include "platform/win32/win32_monitors.h"
 #include "platform/win32/win32_process.h"
 #include "settings_dialog/config.h"
 #include "startup/entry.h"
@@ -28,13 +29,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32Desktop desktop;
     Win32Files files;
     Win32Clock clock;
-    Win32ConfigView configView(process);
+    const FileLocations locations = win32FileLocations();
+    Win32ConfigView configView(process, locations.settingsFile);
     Win32EventLoop eventLoop(configView);
     StandardRandom random;
-    Win32SaverWindow saverWindow(process);
-    Win32Gdi gdi(saverWindow);
-    Platform platform{process, desktop, files,       clock,      eventLoop,
-                      random,  gdi,     saverWindow, configView, win32FileLocations()};
+    // A saver window on every monitor, each told what the polylines drew on its own buffer.
+    Win32Monitors monitors(process);
+    MonitorWindows saverWindows(monitors);
+    Win32MonitorInk ink(saverWindows);
+    Win32Gdi gdi(ink);
+    Platform platform{process, desktop,      files,      clock,     eventLoop,    random,
+                      gdi,     saverWindows, configView, locations, &saverWindows};
 
     // The frame table and curve buffer are large: on the heap, not on the main thread's stack.
     const auto state = std::make_unique<SaverState>();

@@ -1,7 +1,7 @@
 // The saver window's creation, back buffer, painting and input messages.
 #include "platform/win32/saver_window.h"
 
-#include "platform/win32/guarded_call.h"
+#include "common/error_guard.h"
 
 #include <cstring>
 
@@ -22,7 +22,11 @@ float pointerCoordinate(LPARAM lParam, int shift) {
 
 Win32SaverWindow::~Win32SaverWindow() {
     if (m_window != nullptr) {
-        DestroyWindow(m_window);
+        // Forgotten first, so the messages of its destruction get the default handling: a
+        // window let go with its monitor must not end the saver.
+        const HWND window = m_window;
+        m_window = nullptr;
+        DestroyWindow(window);
     }
     if (m_buffer != nullptr) {
         SelectObject(m_buffer, m_initialBitmap);
@@ -49,9 +53,14 @@ void Win32SaverWindow::ensureCreated() {
 
     // Created at the screen's full size while still hidden, so the first pattern is already mapped
     // to the size it is shown at.
-    m_window = CreateWindowExW(WS_EX_TOPMOST, kClassName, L"", WS_POPUP, 0, 0,
-                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                               nullptr, nullptr, instance, this);
+    const bool placed =
+        m_placement.right > m_placement.left && m_placement.bottom > m_placement.top;
+    const RECT area =
+        placed ? m_placement
+               : RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    m_window = CreateWindowExW(WS_EX_TOPMOST, kClassName, L"", WS_POPUP, area.left, area.top,
+                               area.right - area.left, area.bottom - area.top, nullptr, nullptr,
+                               instance, this);
     const HDC screen = GetDC(m_window);
     m_buffer = CreateCompatibleDC(screen);
     ReleaseDC(m_window, screen);
@@ -187,6 +196,14 @@ void Win32SaverWindow::inked(Handle dc, const CurvePoint* points, int count, int
     invalidateChanged();
 }
 
+void Win32SaverWindow::place(int left, int top, int width, int height) {
+    m_placement = RECT{left, top, left + width, top + height};
+    if (m_window != nullptr && width > 0 && height > 0) {
+        // WM_SIZE gives the back buffer the new size.
+        SetWindowPos(m_window, HWND_TOPMOST, left, top, width, height, SWP_NOACTIVATE);
+    }
+}
+
 void Win32SaverWindow::close() {
     ensureCreated();
     SendMessageW(m_window, WM_CLOSE, 0, 0);
@@ -231,7 +248,7 @@ LRESULT Win32SaverWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_SYSKEYDOWN:
             if (handler != nullptr) {
                 const int key = static_cast<int>(wParam);
-                guardedCall(m_process, [handler, key] { handler->onKeyDown(key); });
+                runGuarded(m_process, [handler, key] { handler->onKeyDown(key); });
             }
             return 0;
         case WM_LBUTTONDOWN:
@@ -244,24 +261,24 @@ LRESULT Win32SaverWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
                                    : message == WM_RBUTTONDOWN ? 2
                                    : message == WM_MBUTTONDOWN ? 4
                                                                : 8;
-                guardedCall(m_process, [handler, button] { handler->onMouseDown(button); });
+                runGuarded(m_process, [handler, button] { handler->onMouseDown(button); });
             }
             return message == WM_XBUTTONDOWN ? TRUE : 0;
         case WM_LBUTTONUP:
             if (handler != nullptr) {
-                guardedCall(m_process, [handler] { handler->onClick(); });
+                runGuarded(m_process, [handler] { handler->onClick(); });
             }
             return 0;
         case WM_MOUSEMOVE:
             if (handler != nullptr) {
                 const float x = pointerCoordinate(lParam, 0);
                 const float y = pointerCoordinate(lParam, 16);
-                guardedCall(m_process, [handler, x, y] { handler->onMouseMove(x, y); });
+                runGuarded(m_process, [handler, x, y] { handler->onMouseMove(x, y); });
             }
             return 0;
         case WM_CLOSE:
             if (handler != nullptr) {
-                guardedCall(m_process, [handler] { handler->onClose(); });
+                runGuarded(m_process, [handler] { handler->onClose(); });
             }
             // Only a handler that lets the close go on gets here; without one, closing the saver
             // still ends it.

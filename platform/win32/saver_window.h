@@ -1,8 +1,9 @@
 // The saver window `screeen` on Windows: a borderless topmost popup over the whole primary screen,
-// hidden until the render loop shows it. Drawing goes to a memory-DC back buffer that the window
-// copies to the screen in one BitBlt when it paints, so a frame never flickers and an uncovered
-// window repaints itself. A frame clears only the tiles the previous curve inked and invalidates
-// only those and the new curve's tiles, so its cost follows the curve, not the screen.
+// or over the monitor it is placed on, hidden until the render loop shows it. Drawing goes to a
+// memory-DC back buffer that the window copies to the screen in one BitBlt when it paints, so a
+// frame never flickers and an uncovered window repaints itself. A frame clears only the tiles the
+// previous curve inked and invalidates only those and the new curve's tiles, so its cost follows
+// the curve, not the screen.
 #pragma once
 
 #include "platform/win32/windows_api.h"
@@ -33,8 +34,13 @@ class Win32SaverWindow final : public SaverWindow, public InkObserver {
     void close() override;
 
     // A polyline drawn on the back buffer: its tiles are invalidated, to be shown at the next
-    // paint, and cleared by the next cls().
+    // paint, and cleared by the next cls(). A polyline on another device context is ignored.
     void inked(Handle dc, const CurvePoint* points, int count, int penWidth) override;
+
+    // Covers the area of the virtual screen given in pixels (a monitor, which may lie left of or
+    // above the primary one) instead of the primary screen; a window already made moves at once.
+    // An empty area leaves the primary screen.
+    void place(int left, int top, int width, int height);
 
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -63,6 +69,7 @@ class Win32SaverWindow final : public SaverWindow, public InkObserver {
     DamageTracker m_damage;
     // Reused from frame to frame for the regions' rectangle lists.
     std::vector<RECT> m_regionData;
+    RECT m_placement{};
 };
 
 }  // namespace loopster

@@ -11,25 +11,33 @@ namespace loopster {
 
 namespace {
 
-bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool isSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
 // The user-facing reason for the last error of a file call.
 FileFailure failureFrom(DWORD error) {
     switch (error) {
-        case ERROR_FILE_NOT_FOUND: return {"File not found"};
+        case ERROR_FILE_NOT_FOUND:
+            return {"File not found"};
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME:
         case ERROR_INVALID_DRIVE:
-        case ERROR_BAD_NETPATH: return {"Path not found"};
+        case ERROR_BAD_NETPATH:
+            return {"Path not found"};
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
-        case ERROR_WRITE_PROTECT: return {"Permission denied"};
+        case ERROR_WRITE_PROTECT:
+            return {"Permission denied"};
         case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS: return {"File already exists"};
+        case ERROR_ALREADY_EXISTS:
+            return {"File already exists"};
         case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL: return {"Disk full"};
-        default: break;
+        case ERROR_HANDLE_DISK_FULL:
+            return {"Disk full"};
+        default:
+            break;
     }
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
@@ -67,9 +75,9 @@ std::optional<FileFailure> writeWhole(const std::wstring& path, const std::strin
         return failureFrom(GetLastError());
     }
     DWORD written = 0;
-    const bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
-                              nullptr) &&
-                    written == content.size() && FlushFileBuffers(file);
+    const bool ok =
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+        written == content.size() && FlushFileBuffers(file);
     const DWORD error = GetLastError();
     CloseHandle(file);
     if (!ok) {
@@ -77,6 +85,38 @@ std::optional<FileFailure> writeWhole(const std::wstring& path, const std::strin
         return failureFrom(error);
     }
     return std::nullopt;
+}
+
+// The file a save replaces. MoveFileExW would replace a symbolic link itself and leave the file it
+// points to with the old values, so for a link the temporary file goes beside the link's final
+// target and is renamed there. A link that cannot be resolved (a dangling one) is replaced.
+std::wstring finalTarget(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return path;
+    }
+    const HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return path;
+    }
+    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    std::wstring resolved(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(file, resolved.data(),
+                                             static_cast<DWORD>(resolved.size()), kFlags);
+    if (length >= resolved.size()) {
+        // Too long for the buffer: the length asked for includes the terminating null.
+        resolved.assign(length, L'\0');
+        length = GetFinalPathNameByHandleW(file, resolved.data(),
+                                           static_cast<DWORD>(resolved.size()), kFlags);
+    }
+    CloseHandle(file);
+    if (length == 0 || length >= resolved.size()) {
+        return path;
+    }
+    resolved.resize(length);
+    return resolved;
 }
 
 }  // namespace
@@ -106,10 +146,9 @@ std::string Win32Files::lookup(const std::string& path) {
 }
 
 std::optional<std::string> Win32Files::readPrefix(const std::string& path, std::size_t maxBytes) {
-    const HANDLE file =
-        CreateFileW(toWide(path).c_str(), GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
@@ -138,8 +177,8 @@ std::optional<std::string> Win32Files::readPrefix(const std::string& path, std::
 
 std::optional<FileFailure> Win32Files::replaceFile(const std::string& path,
                                                    const std::string& content) {
-    const std::wstring target = toWide(path);
-    createParentFolders(target);
+    createParentFolders(toWide(path));
+    const std::wstring target = finalTarget(toWide(path));
     // Beside the target, so the rename stays on one volume and cannot half-happen.
     const std::wstring temporary = target + L".new";
     if (auto failure = writeWhole(temporary, content, CREATE_ALWAYS)) {

@@ -1,0 +1,35 @@
+#!/usr/bin/env python3
+"""How long the xscreensaver hack takes from a signal to its exit.
+
+Starts the hack on the root window of $DISPLAY (a private Xvfb: see scripts/private-xvfb.sh)
+ten times for each ending signal, lets it draw for a moment that differs each time (so the signal
+lands at different points of a frame), sends the signal and times the wait for the exit. Prints the
+median and the largest time per signal; exits non-zero only when an exit status is not 0.
+
+    bench/hack-exit-time.py build/linux-release/platform/xscreensaver/loopster
+"""
+import signal
+import subprocess
+import sys
+import time
+
+
+def main():
+    hack = sys.argv[1]
+    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        times = []
+        for i in range(10):
+            process = subprocess.Popen([hack, "--root"])
+            time.sleep(0.7 + 0.037 * i)
+            start = time.monotonic()
+            process.send_signal(sig)
+            code = process.wait()
+            times.append((time.monotonic() - start) * 1000)
+            if code != 0:
+                sys.exit(f"{sig.name}: exit status {code}")
+        times.sort()
+        print(f"{sig.name}: median {times[len(times) // 2]:.1f} ms, largest {times[-1]:.1f} ms")
+
+
+if __name__ == "__main__":
+    main()

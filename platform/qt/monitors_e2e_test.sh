@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# `loopster /s` on more than one monitor, end to end, with a private home:
+#   - one X screen split into two RandR monitors (Xorg with the dummy driver): a curve centred on
+#     each monitor; two pointer moves, one on each, leave it running and a third ends it; a key
+#     and a button on the second monitor end it; the screen growing while it runs, and monitors
+#     set up on the grown screen, are covered from the next pattern on;
+#   - two X screens of one Xvfb: a curve on each; moves on both screens count together; a key
+#     ends it.
+# The Xorg part is skipped (exit code 77, with the reason) where this machine cannot run Xorg.
+# Screenshots are kept in $2 when it is given.
+set -euo pipefail
+
+saver=${1:?usage: monitors_e2e_test.sh PATH_TO_LOOPSTER [SCREENSHOT_DIR]}
+keep=${2:-}
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/private-xvfb.sh
+. "$here/../../scripts/private-xvfb.sh"
+
+work=$(mktemp -d)
+saver_pid=
+cleanup() {
+    if [ -n "$saver_pid" ]; then
+        kill "$saver_pid" 2>/dev/null || true
+    fi
+    stop_private_xorg
+    stop_private_xvfb
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -s "$work/saver.log" ]; then
+        echo "The saver's messages:" >&2
+        cat "$work/saver.log" >&2
+    fi
+    exit 1
+}
+
+use_private_home "$work"
+running() { kill -0 "$saver_pid" 2>/dev/null; }
+ended() { ! running; }
+
+# Starts `loopster /s`; sets saver_pid.
+start_saver() {
+    "$saver" /s 2>>"$work/saver.log" &
+    saver_pid=$!
+}
+
+# Waits for the saver to end by itself after $1, with exit code 0.
+expect_end() {
+    poll_until 5 ended || fail "$1 did not end the saver"
+    local code=0
+    wait "$saver_pid" || code=$?
+    saver_pid=
+    [ "$code" -eq 0 ] || fail "$1: exit code $code"
+    echo "ok: $1 ended the saver"
+}
+
+# True when every rectangle "LEFT TOP WIDTH HEIGHT" given shows a curve around its centre in one
+# screenshot of $SHOT_DISPLAY (default DISPLAY).
+curves_on() {
+    shoot "$work/shot.ppm" "${SHOT_DISPLAY:-$DISPLAY}" || return 1
+    local rect
+    for rect in "$@"; do
+        # shellcheck disable=SC2086
+        ink_in "$work/shot.ppm" $rect || return 1
+    done
+}
+
+keep_shot() {
+    if [ -n "$keep" ]; then
+        mkdir -p "$keep"
+        convert "$work/shot.ppm" "$keep/$1"
+    fi
+}
+
+# Moves the pointer; waits a little so a wrong exit has the time to show.
+move() {
+    xdotool mousemove --sync "$@"
+    sleep 0.2
+}
+
+xorg_part() {
+    if ! start_private_xorg "$work"; then
+        echo "skipped: Xorg with the dummy driver does not start here:" >&2
+        cat "$work/xorg.out" "$work/xorg.log" 2>/dev/null | tail -n 5 >&2
+        return 77
+    fi
+    xrandr --output DUMMY0 --mode 2304x800
+    xrandr --setmonitor L 1280/338x800/211+0+0 DUMMY0 >/dev/null
+    xrandr --setmonitor R 1024/270x768/203+1280+0 none
+    local left="0 0 1280 800" right="1280 0 1024 768"
+
+    start_saver
+    poll_until 10 curves_on "$left" "$right" ||
+        fail "no curve centred on each of the two RandR monitors within 10 s"
+    keep_shot two-monitors.png
+    echo "ok: two RandR monitors each show a curve around their centre"
+    move 1500 300
+    move 300 300
+    running || fail "two pointer moves, one on each monitor, ended the saver"
+    move 1600 400
+    expect_end "the third pointer move (on the second monitor)"
+
+    start_saver
+    poll_until 10 curves_on "$left" "$right" || fail "the saver did not cover both monitors again"
+    xdotool key shift
+    expect_end "the shift key"
+
+    start_saver
+    poll_until 10 curves_on "$left" "$right" || fail "the saver did not cover both monitors again"
+    move 2000 200
+    xdotool click 1
+    expect_end "a mouse button on the second monitor"
+
+    # The screen alone, grown from 2304 x 800 to 2560 x 1440 while the saver runs.
+    xrandr --delmonitor L
+    xrandr --delmonitor R
+    start_saver
+    poll_until 10 curves_on "0 0 2304 800" || fail "no curve on the undivided screen"
+    xrandr --output DUMMY0 --mode 2560x1440
+    grown() { curves_on "0 0 2560 1440" && ink_in "$work/shot.ppm" 0 800 2560 640 any; }
+    poll_until 10 grown || fail "the saver did not follow the screen grown to 2560 x 1440"
+    keep_shot grown.png
+    echo "ok: the grown screen is covered from a later pattern on"
+    # Two monitors set up while it runs.
+    xrandr --setmonitor L 1280/338x1440/381+0+0 DUMMY0 >/dev/null
+    xrandr --setmonitor R 1280/338x1440/381+1280+0 none
+    poll_until 10 curves_on "0 0 1280 1440" "1280 0 1280 1440" ||
+        fail "the saver did not follow two monitors set up while it ran"
+    echo "ok: monitors set up while it runs are covered from a later pattern on"
+    xdotool key space
+    expect_end "a key after the monitors changed"
+    stop_private_xorg
+}
+
+xvfb_part() {
+    start_private_xvfb 1280x800 "$work" 1024x768
+    local base=$DISPLAY
+    start_saver
+    both() { SHOT_DISPLAY="$base.0" curves_on "0 0 1280 800" &&
+        SHOT_DISPLAY="$base.1" curves_on "0 0 1024 768"; }
+    poll_until 10 both || fail "no curve on each of the two X screens within 10 s"
+    echo "ok: two X screens each show a curve around their centre"
+    move --screen 1 500 300
+    move --screen 0 300 300
+    running || fail "two pointer moves, one on each X screen, ended the saver"
+    move --screen 1 600 400
+    expect_end "the third pointer move (on the second X screen)"
+
+    start_saver
+    poll_until 10 both || fail "the saver did not cover both X screens again"
+    xdotool key shift
+    expect_end "the shift key on two X screens"
+    stop_private_xvfb
+}
+
+status=0
+xorg_part || status=$?
+[ "$status" -eq 0 ] || [ "$status" -eq 77 ] || exit "$status"
+xvfb_part
+if [ "$status" -eq 77 ]; then
+    exit 77
+fi
+echo "PASS"

@@ -1,0 +1,228 @@
+#!/usr/bin/env bash
+# The hack end to end on a private Xvfb with two X screens. First on its own: it draws on a window
+# named by --window-id or XSCREENSAVER_WINDOW, reports bad options in one line each and keeps
+# drawing, follows the window's size from one pattern to the next, and ends with status 0 on
+# SIGTERM, SIGINT and SIGHUP, leaving no shared memory behind.
+# Then under the real xscreensaver daemon, run as nobody since the daemon refuses to run hacks as
+# root: one launch per screen and none after, a curve on each screen, and a key press ends both.
+# A destroyed window and, last, a lost X connection end it with status 1 and one line.
+set -euo pipefail
+
+hack=${1:?usage: daemon_e2e_test.sh PATH_TO_HACK}
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/private-xvfb.sh
+. "$here/../../scripts/private-xvfb.sh"
+
+# Everything the daemon runs must be reachable by nobody: the folder, the hack, the home.
+work=$(mktemp -d)
+chmod 755 "$work"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    stop_private_xvfb
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    for log in hack.log daemon.log; do
+        if [ -s "$work/$log" ]; then
+            echo "--- $log:" >&2
+            tail -n 40 "$work/$log" >&2
+        fi
+    done
+    exit 1
+}
+
+running() { kill -0 "$1" 2>/dev/null; }
+ended() { ! running "$1"; }
+ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
+
+mkdir -m 755 "$work/bin"
+install -m 755 "$hack" "$work/bin/loopster"
+hack="$work/bin/loopster"
+use_private_home "$work"
+start_private_xvfb 1280x720 "$work" 800x600
+screen1="$DISPLAY.1"
+root1=$(xwininfo -root -display "$screen1" | awk '/Window id:/ { print $4 }')
+
+# The shared-memory segments that a process made; once it has ended, the X server must have let go
+# of them too, which removes them.
+segments_by() { ipcs -m -p | awk -v pid="$1" '$3 == pid { print $1 }'; }
+
+# Starts the hack with the given environment and options in the background; sets hack_pid.
+start_hack() {
+    # Not holding the test window's resize pipe, whose end closes the window.
+    env "$@" >>"$work/hack.log" 2>&1 7>&- &
+    hack_pid=$!
+    pids+=("$hack_pid")
+}
+
+# Ends the hack with the signal and expects status 0; prints how long it took.
+expect_signal_end() {
+    local signal=$1 start code=0
+    start=$(date +%s%N)
+    kill -s "$signal" "$hack_pid"
+    # The hack is this shell's child: wait returns the moment it ends (the test's time limit
+    # catches one that never does).
+    wait "$hack_pid" || code=$?
+    [ "$code" -eq 0 ] || fail "SIG$signal: exit status $code"
+    [ -z "$(segments_by "$hack_pid")" ] || fail "SIG$signal left shared memory behind"
+    echo "ok: SIG$signal ended the hack with status 0, leaving no shared memory" \
+        "($(ms_since "$start") ms as this shell saw it; bench/hack-exit-time.py measures it)"
+}
+
+start_hack "$hack" --window-id "$root1" --rate 40 --heavy
+poll_until 10 env DISPLAY="$screen1" bash -c ". '$here/../../scripts/private-xvfb.sh'; centre_has_ink '$work/shot.ppm'" ||
+    fail "no curve on the window given with --window-id"
+running "$hack_pid" || fail "the hack ended by itself"
+echo "ok: --window-id $root1 draws a curve"
+expect_signal_end TERM
+
+: >"$work/hack.log"
+start_hack XSCREENSAVER_WINDOW="$(printf '%d' "$root1")" "$hack" --root --rate 500 --light=1 -frobnicate
+poll_until 10 env DISPLAY="$screen1" bash -c ". '$here/../../scripts/private-xvfb.sh'; centre_has_ink '$work/shot.ppm'" ||
+    fail "no curve on the window named by XSCREENSAVER_WINDOW"
+[ "$(wc -l <"$work/hack.log")" -eq 3 ] || fail "expected one line for each of three bad options"
+grep -q -- '--rate takes a whole number' "$work/hack.log" || fail "no message for --rate 500"
+echo "ok: XSCREENSAVER_WINDOW draws a curve; three bad options, three lines, still drawing"
+expect_signal_end INT
+
+
+# A window of the size given, at 0,0 of screen 0, holds the curve around its own centre: every
+# pixel that is not black lies inside it, and the box around them is centred within an eighth.
+ink_centred_in() {
+    import -window root -depth 8 "ppm:$work/shot.ppm" 2>/dev/null || return 1
+    python3 - "$work/shot.ppm" "$1" "$2" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+w, h = int(sys.argv[2]), int(sys.argv[3])
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace():
+        pos += 1
+    end = pos
+    while not data[end:end + 1].isspace():
+        end += 1
+    fields.append(data[pos:end])
+    pos = end
+pos += 1
+width, height = int(fields[1]), int(fields[2])
+xs, ys = [], []
+for y in range(height):
+    row = data[pos + y * width * 3:pos + (y + 1) * width * 3]
+    first = len(row) - len(row.lstrip(b"\0"))
+    if first == len(row):
+        continue
+    xs += [first // 3, (len(row.rstrip(b"\0")) - 1) // 3]
+    ys.append(y)
+if not xs or max(xs) >= w or max(ys) >= h:
+    sys.exit(1)
+centre_x, centre_y = (min(xs) + max(xs)) / 2, (min(ys) + max(ys)) / 2
+sys.exit(0 if abs(centre_x - w / 2) <= w / 8 and abs(centre_y - h / 2) <= h / 8 else 1)
+PY
+}
+
+# The size is read at each pattern's start: at 100 frames a second a pattern lasts under a second.
+mkfifo "$work/resize"
+python3 "$here/test_window.py" 400 300 <"$work/resize" >"$work/window-id" &
+pids+=($!)
+exec 7>"$work/resize"
+poll_until 10 test -s "$work/window-id" || fail "no test window"
+start_hack "$hack" --window-id "$(cat "$work/window-id")" --rate 100
+poll_until 10 ink_centred_in 400 300 || fail "no curve around the centre of the 400x300 window"
+echo "700 500" >&7
+poll_until 10 ink_centred_in 700 500 || fail "the curve did not follow the window to 700x500"
+echo "ok: the curve follows its window from 400x300 to 700x500"
+# The window's owner goes, and the window with it.
+: >"$work/hack.log"
+exec 7>&-
+poll_until 10 ended "$hack_pid" || fail "the hack outlived its window"
+code=0
+wait "$hack_pid" || code=$?
+[ "$code" -eq 1 ] && [ "$(wc -l <"$work/hack.log")" -eq 1 ] ||
+    fail "a destroyed window: status $code and $(wc -l <"$work/hack.log") lines"
+echo "ok: a destroyed window ends it with status 1: $(cat "$work/hack.log")"
+
+# Screen 0's root window last: what the hack drew there stays after it.
+start_hack "$hack" --root
+poll_until 10 centre_has_ink "$work/shot.ppm" || fail "no curve on the root window with --root"
+expect_signal_end HUP
+
+code=0
+env -u XSCREENSAVER_WINDOW "$hack" 2>"$work/none.log" || code=$?
+[ "$code" -eq 1 ] && [ "$(wc -l <"$work/none.log")" -eq 1 ] ||
+    fail "without a window: status $code and $(wc -l <"$work/none.log") lines"
+echo "ok: with nothing to draw on it ends with status 1 and one line"
+
+# The daemon, as nobody, with a private home holding the settings it needs to blank at once.
+daemon_home="$work/daemon-home"
+mkdir -m 755 "$daemon_home"
+cat >"$daemon_home/.xscreensaver" <<EOF_SETTINGS
+mode:		one
+selected:	0
+lock:		False
+fade:		False
+unfade:		False
+splash:		False
+dpmsEnabled:	False
+timeout:	1:00:00
+cycle:		1:00:00
+programs:	$hack --root \n
+EOF_SETTINGS
+chown -R nobody:nogroup "$daemon_home"
+as_nobody() {
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env -i HOME="$daemon_home" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin "$@"
+}
+as_nobody xscreensaver -no-splash -verbose >"$work/daemon.log" 2>&1 &
+daemon_pid=$!
+pids+=("$daemon_pid")
+poll_until 20 as_nobody xscreensaver-command -time >/dev/null 2>&1 ||
+    fail "the daemon does not answer"
+as_nobody xscreensaver-command -activate >/dev/null
+
+launches() { grep -c "forked \"$hack --root\"" "$work/daemon.log" || true; }
+two_launches() { [ "$(launches)" -ge 2 ]; }
+poll_until 20 two_launches || fail "the daemon launched $(launches) hacks, not 2"
+for screen in "$DISPLAY" "$screen1"; do
+    DISPLAY=$screen poll_until 10 centre_has_ink "$work/shot.ppm" ||
+        fail "no curve on screen $screen"
+done
+mapfile -t hack_pids < <(sed -n "s/.*forked \"${hack//\//\\/} --root\" in pid \([0-9]*\).*/\1/p" "$work/daemon.log")
+for pid in "${hack_pids[@]}"; do
+    running "$pid" || fail "hack $pid ended by itself"
+done
+sleep 2
+[ "$(launches)" -eq 2 ] || fail "$(launches) launches: the daemon relaunched the hack"
+grep -q '^loopster:' "$work/daemon.log" && fail "the hack wrote messages"
+echo "ok: the daemon launched one hack per screen (pids ${hack_pids[*]}), a curve on each"
+
+xdotool key shift
+for pid in "${hack_pids[@]}"; do
+    poll_until 5 ended "$pid" || fail "the key press did not end hack $pid"
+done
+grep -q 'unblanking' "$work/daemon.log" || fail "the daemon did not unblank"
+sleep 1
+[ "$(launches)" -eq 2 ] || fail "a hack was launched after the key press"
+for pid in "${hack_pids[@]}"; do
+    [ -z "$(segments_by "$pid")" ] || fail "hack $pid left shared memory behind"
+done
+echo "ok: a key press ended both hacks, and none was launched after"
+kill "$daemon_pid"
+wait "$daemon_pid" 2>/dev/null || true
+
+# A lost connection: the X server goes away under a running hack.
+: >"$work/hack.log"
+start_hack "$hack" --root
+poll_until 10 centre_has_ink "$work/shot.ppm" || fail "no curve before the server went away"
+stop_private_xvfb
+poll_until 5 ended "$hack_pid" || fail "the hack outlived its X server"
+code=0
+wait "$hack_pid" || code=$?
+[ "$code" -eq 1 ] || fail "a lost connection ended the hack with status $code"
+[ "$(wc -l <"$work/hack.log")" -eq 1 ] || fail "a lost connection gave $(wc -l <"$work/hack.log") lines"
+echo "ok: a lost connection ends it with status 1: $(cat "$work/hack.log")"

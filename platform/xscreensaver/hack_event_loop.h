@@ -1,0 +1,38 @@
+// The hack's event wait: it blocks in poll() on the X connection and on a signal descriptor, so it
+// costs nothing between frames, and it ends the run there. SIGTERM, SIGINT and SIGHUP (the daemon
+// ends its hacks with SIGTERM) end it with status 0 within a frame's wait; a lost X connection or
+// a destroyed window ends it with status 1 and one line on stderr.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "platform/xscreensaver/foreign_window.h"
+
+struct xcb_connection_t;
+
+namespace loopster {
+
+// Blocks the ending signals for the whole process, so that they wait in the signal descriptor
+// instead of killing it. Called first thing in main, before any other thread could exist.
+void blockEndingSignals();
+
+class HackEventLoop final : public EventLoop {
+  public:
+    // The signal descriptor is made here; blockEndingSignals must have run.
+    HackEventLoop(xcb_connection_t* connection, ForeignWindow& window);
+    ~HackEventLoop() override;
+    HackEventLoop(const HackEventLoop&) = delete;
+    HackEventLoop& operator=(const HackEventLoop&) = delete;
+
+    void pumpEvents() override;
+    void waitForEvents(std::int32_t timeoutMs) override;
+
+  private:
+    xcb_connection_t* m_connection;
+    ForeignWindow& m_window;
+    int m_signals = -1;
+    bool m_reportedError = false;
+};
+
+}  // namespace loopster

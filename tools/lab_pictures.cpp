@@ -1,0 +1,180 @@
+// The lab's pictures: its own window, clock and event loop for the saver's render loop, drawn on
+// with the Linux saver's drawing calls.
+#include "tools/lab_pictures.h"
+
+#include <QColor>
+#include <QRect>
+#include <algorithm>
+#include <vector>
+
+#include "display/pixel_mapping.h"
+#include "display/render_loop.h"
+#include "pattern/pattern_globals.h"
+#include "platform/qt/qt_gdi.h"
+#include "platform/qt/qt_surface.h"
+#include "platform/random.h"
+#include "startup/saver_state.h"
+
+namespace loopster {
+
+namespace {
+
+// A window that is only an image: the render loop clears and draws it like the saver window, and
+// nothing ever shows it.
+class ImageWindow final : public SaverWindow, public QtSurface {
+  public:
+    explicit ImageWindow(QSize size) : m_image(size, QImage::Format_RGB32) {
+        m_image.fill(m_background);
+    }
+
+    void setEventHandler(SaverWindowEvents* /*handler*/) override {}
+    int scaleHeight() override { return m_image.height(); }
+    int scaleWidth() override { return m_image.width(); }
+    void setBackColor(std::int32_t colour) override { m_background = toQRgb(colour); }
+    void show() override {}
+    Handle hDC() override { return kDeviceContext; }
+    void cls() override { m_image.fill(m_background); }
+    void close() override {}
+
+    QImage& backBuffer() override { return m_image; }
+    // Frames are taken whole, so which areas a call inked does not matter here.
+    void inked(const CurvePoint* /*points*/, int /*count*/, int /*penWidth*/) override {}
+
+  private:
+    static constexpr Handle kDeviceContext = 0x10;
+    QImage m_image;
+    std::uint32_t m_background = 0xFF000000u;
+};
+
+// Thrown from the event loop when the run's time is up: the render loop itself never returns.
+struct RunOver {};
+
+// Virtual time: it moves only when the render loop waits, straight to the end of the wait.
+class VirtualClock final : public Clock {
+  public:
+    std::int32_t GetTickCount() override { return now; }
+    float secondsSinceMidnight() override { return 0; }
+    std::int32_t now = 0;
+};
+
+// Every wait of the render loop holds the frame it has just drawn, so each wait is one frame on
+// screen for the time waited.
+class CapturingEventLoop final : public EventLoop {
+  public:
+    CapturingEventLoop(ImageWindow& window, VirtualClock& clock, FrameSink& sink, int endMs,
+                       const std::function<void(int)>& progress)
+        : m_window(window), m_clock(clock), m_sink(sink), m_endMs(endMs), m_progress(progress) {}
+
+    void pumpEvents() override {}
+    void waitForEvents(std::int32_t timeoutMs) override {
+        if (timeoutMs <= 0) {
+            return;
+        }
+        const int start = m_clock.now;
+        const int end = std::min(start + timeoutMs, m_endMs);
+        m_sink.frame(m_window.backBuffer(), start, end - start);
+        ++frames;
+        m_clock.now = end;
+        if (m_progress) {
+            m_progress(end);
+        }
+        if (end >= m_endMs) {
+            throw RunOver{};
+        }
+    }
+
+    int frames = 0;
+
+  private:
+    ImageWindow& m_window;
+    VirtualClock& m_clock;
+    FrameSink& m_sink;
+    int m_endMs;
+    const std::function<void(int)>& m_progress;
+};
+
+// Draws one polyline exactly as a frame of the render loop does: the frame's pen selected, the
+// window cleared, the points drawn, the neutral pen selected again.
+void drawLikeTheLoop(ImageWindow& window, const CurveBuffer& mapped, int lineWidth,
+                     std::int32_t colour) {
+    QtGdi gdi(window);
+    const Handle neutralPen = gdi.CreatePen(PS_SOLID, 1, kNeutralPenColour);
+    const Handle dc = window.hDC();
+    window.setBackColor(0);
+    const Handle framePen = gdi.CreatePen(PS_SOLID, lineWidth, colour);
+    gdi.SelectObject(dc, framePen);
+    window.cls();
+    gdi.Polyline(dc, mapped.CurvePoints.data(), mapped.PointCount + 1);
+    gdi.SelectObject(dc, neutralPen);
+    gdi.DeleteObject(framePen);
+    gdi.DeleteObject(neutralPen);
+}
+
+}  // namespace
+
+std::unique_ptr<CurveBuffer> mappedCurve(const FrameRecord& record, QSize size) {
+    auto table = std::make_unique<FrameTable>();
+    (*table)[0] = record;
+    auto curve = std::make_unique<CurveBuffer>();
+    const PatternGlobals globals;
+    TraceCurve(0, *table, globals.PiValue, *curve);
+    mapToPixels(*curve, static_cast<float>(size.width()), static_cast<float>(size.height()),
+                globals.FillRatio);
+    return curve;
+}
+
+QImage drawnFrame(const CurveBuffer& mapped, QSize size, int lineWidth, std::int32_t colour) {
+    ImageWindow window(size);
+    drawLikeTheLoop(window, mapped, lineWidth, colour);
+    return window.backBuffer();
+}
+
+std::string svgFrame(const CurveBuffer& mapped, QSize size, int lineWidth, std::int32_t colour) {
+    const std::string width = std::to_string(size.width());
+    const std::string height = std::to_string(size.height());
+    const QString stroke = QColor::fromRgb(toQRgb(colour)).name(QColor::HexRgb);
+    std::string svg =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+        width + "\" height=\"" + height + "\" viewBox=\"0 0 " + width + " " + height +
+        "\">\n<rect width=\"" + width + "\" height=\"" + height + "\" fill=\"#000000\"/>\n";
+    // A pixel's centre lies half a pixel from its corner, so the shift puts each point on the
+    // pixel the saver inks for it.
+    svg += "<polyline transform=\"translate(0.5 0.5)\" fill=\"none\" stroke=\"" +
+           stroke.toStdString() + "\" stroke-width=\"" + std::to_string(std::max(lineWidth, 1)) +
+           "\" stroke-linecap=\"round\" stroke-linejoin=\"round\" points=\"";
+    for (int j = 0; j <= mapped.PointCount; ++j) {
+        const CurvePoint& point = mapped.CurvePoints[static_cast<std::size_t>(j)];
+        svg += (j == 0 ? "" : " ") + std::to_string(point.x) + "," + std::to_string(point.y);
+    }
+    svg += "\"/>\n</svg>\n";
+    return svg;
+}
+
+int playSaver(const SaverRun& run, FrameSink& sink, const std::function<void(int ms)>& progress) {
+    ImageWindow window(run.size);
+    QtGdi gdi(window);
+    VirtualClock clock;
+    CapturingEventLoop eventLoop(window, clock, sink, run.milliseconds, progress);
+    StandardRandom random;
+
+    // The start-up's settings for saver mode, with the run's frame rate and pen.
+    const auto state = std::make_unique<SaverState>();
+    PatternGlobals& globals = state->globals;
+    globals.FillRatio = 0.85;
+    globals.PiValue = 3.141592654;
+    globals.FixedGearSize = 100.0;
+    globals.RollingGearSize = 40;
+    globals.FrameRate = run.frameRate;
+    globals.LineWidth = run.lineWidth;
+    random.seed(run.seed);
+
+    SaverServices services{window, gdi, clock, eventLoop, random};
+    try {
+        RunSaver(services, *state);
+    } catch (const RunOver&) {
+    }
+    return eventLoop.frames;
+}
+
+}  // namespace loopster

@@ -1,0 +1,49 @@
+// Pictures of the saver for loopster-lab: one frame drawn with the saver's own mapping and drawing
+// calls on an image of its own, the same frame as SVG, and a run of the saver's render loop on a
+// virtual clock that hands every frame, with its time on screen, to a sink.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "geometry/curve_tracer.h"
+#include "pattern/frame_table.h"
+
+namespace loopster {
+
+// One frame record's curve, traced and mapped to the pixels of an area of `size`, as the render
+// loop maps it. A record the engine cannot trace throws its RunError.
+std::unique_ptr<CurveBuffer> mappedCurve(const FrameRecord& record, QSize size);
+
+// The mapped curve drawn as the saver draws a frame: on black, one polyline of `PointCount + 1`
+// points with a solid pen of `lineWidth` pixels in `colour` (red + 256 * green + 65536 * blue).
+QImage drawnFrame(const CurveBuffer& mapped, QSize size, int lineWidth, std::int32_t colour);
+
+// The same frame as an SVG document: a black rectangle and the mapped points as one polyline.
+std::string svgFrame(const CurveBuffer& mapped, QSize size, int lineWidth, std::int32_t colour);
+
+// Receives the frames of a run in order; `image` is valid only during the call.
+class FrameSink {
+  public:
+    virtual ~FrameSink() = default;
+    virtual void frame(const QImage& image, int startMs, int durationMs) = 0;
+};
+
+struct SaverRun {
+    float seed = 0;
+    int milliseconds = 0;
+    QSize size;
+    std::int16_t frameRate = 30;
+    int lineWidth = 1;
+};
+
+// Runs the saver's render loop for `run.milliseconds` of virtual time from a sheet seeded with
+// `run.seed` and passes each frame to `sink`; the last frame is cut to end on time. `progress`,
+// when set, hears the virtual time after each frame. Returns the number of frames.
+int playSaver(const SaverRun& run, FrameSink& sink, const std::function<void(int ms)>& progress);
+
+}  // namespace loopster
