@@ -13,7 +13,7 @@
 #include "platform/win32/win32_process.h"
 #include "settings_dialog/config.h"
 #include "startup/entry.h"
-#include "startup/saver_state.h"
+#include "display/saver_state.h"
 
 #include <commctrl.h>
 
