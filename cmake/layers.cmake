@@ -24,7 +24,7 @@ set(LOOPSTER_LAYER_startup_DEPS common platform pattern geometry display setting
 # The platform layers and the programs above the core.
 set(LOOPSTER_LAYER_platform/fake_DEPS platform)
 set(LOOPSTER_LAYER_platform/posix_DEPS common platform)
-set(LOOPSTER_LAYER_platform/x11_DEPS common)
+set(LOOPSTER_LAYER_platform/x11_DEPS common platform/posix)
 set(LOOPSTER_LAYER_platform/qt_DEPS startup platform/posix platform/x11)
 set(LOOPSTER_LAYER_platform/xscreensaver_DEPS platform/qt)
 set(LOOPSTER_LAYER_platform/win32_DEPS startup)

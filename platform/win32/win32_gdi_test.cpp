@@ -7,14 +7,14 @@
 #include <array>
 #include <cstdlib>
 
-#include "platform/win32/saver_window.h"
+#include "platform/win32/win32_saver_window.h"
 #include "platform/win32/windows_api.h"
 
 namespace loopster {
 namespace {
 
 class QuietProcess final : public Process {
-public:
+  public:
     bool previousInstance() override { return false; }
     std::string commandLine() override { return {}; }
     [[noreturn]] void endProcess(int) override { std::abort(); }
@@ -22,7 +22,7 @@ public:
 };
 
 class Bitmap {
-public:
+  public:
     Bitmap(int width, int height) {
         const HDC screen = GetDC(nullptr);
         m_dc = CreateCompatibleDC(screen);
@@ -43,7 +43,7 @@ public:
     Handle dc() const { return reinterpret_cast<Handle>(m_dc); }
     COLORREF at(int x, int y) const { return GetPixel(m_dc, x, y); }
 
-private:
+  private:
     HDC m_dc = nullptr;
     HBITMAP m_bitmap = nullptr;
     HGDIOBJ m_initial = nullptr;
