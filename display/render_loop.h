@@ -6,12 +6,12 @@
 
 #include <cstdint>
 
+#include "display/saver_state.h"
 #include "display/saver_surfaces.h"
 #include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/random.h"
 #include "platform/saver_window.h"
-#include "startup/saver_state.h"
 
 namespace loopster {
 

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/curve_point.h"
 #include "pattern/frame_table.h"
-#include "platform/gdi.h"
 
 namespace loopster {
 

@@ -4,21 +4,17 @@
 
 #include <cstdint>
 
+#include "common/curve_point.h"
+
 namespace loopster {
 
 using Handle = std::uintptr_t;
-
-// One point of a polyline in the layout that the system's polyline call takes: x, then y.
-struct CurvePoint {
-    std::int32_t x;
-    std::int32_t y;
-};
 
 // The only pen style the saver uses.
 inline constexpr int PS_SOLID = 0;
 
 class Gdi {
-public:
+  public:
     virtual ~Gdi() = default;
     // A pen of `width` pixels in `colour` (red + 256 * green + 65536 * blue).
     virtual Handle CreatePen(int style, int width, std::int32_t colour) = 0;

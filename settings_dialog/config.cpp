@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "common/numeric.h"
-#include "startup/settings_file.h"
+#include "settings_dialog/settings_file.h"
 
 namespace loopster {
 

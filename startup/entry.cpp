@@ -8,7 +8,7 @@
 #include "common/run_error.h"
 #include "display/render_loop.h"
 #include "display/screeen.h"
-#include "startup/settings_file.h"
+#include "settings_dialog/settings_file.h"
 
 namespace loopster {
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/error_guard.h"
+#include "display/saver_state.h"
 #include "display/saver_surfaces.h"
 #include "platform/clock.h"
 #include "platform/config_view.h"
@@ -15,7 +16,6 @@
 #include "platform/random.h"
 #include "platform/saver_window.h"
 #include "settings_dialog/config.h"
-#include "startup/saver_state.h"
 
 namespace loopster {
 

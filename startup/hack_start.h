@@ -11,13 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "display/saver_state.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
 #include "platform/process.h"
 #include "platform/random.h"
 #include "platform/saver_window.h"
-#include "startup/saver_state.h"
 
 namespace loopster {
 

@@ -13,7 +13,7 @@
 #include "platform/qt/qt_gdi.h"
 #include "platform/qt/qt_surface.h"
 #include "platform/random.h"
-#include "startup/saver_state.h"
+#include "display/saver_state.h"
 
 namespace loopster {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "display/monitor_windows.h"
+#include "platform/posix/posix_files.h"
 #include "platform/qt/config_dialog.h"
-#include "platform/qt/posix_files.h"
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_gdi.h"

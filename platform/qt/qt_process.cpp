@@ -13,7 +13,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/qt/posix_environment.h"
+#include "platform/posix/posix_environment.h"
 
 namespace loopster {
 

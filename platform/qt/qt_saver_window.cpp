@@ -23,7 +23,7 @@
 #include "common/error_guard.h"
 #include "display/damage.h"
 #include "platform/qt/timing_log.h"
-#include "platform/qt/x11_shm_presenter.h"
+#include "platform/x11/x11_shm_presenter.h"
 
 namespace loopster {
 

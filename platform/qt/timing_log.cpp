@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "platform/qt/posix_environment.h"
+#include "platform/posix/posix_environment.h"
 
 namespace loopster {
 

@@ -3,9 +3,10 @@
 #include <memory>
 
 #include "display/monitor_windows.h"
+#include "display/saver_state.h"
 #include "platform/random.h"
-#include "platform/win32/config_dialog.h"
 #include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_config_dialog.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_gdi.h"
@@ -13,7 +14,6 @@
 #include "platform/win32/win32_process.h"
 #include "settings_dialog/config.h"
 #include "startup/entry.h"
-#include "startup/saver_state.h"
 
 #include <commctrl.h>
 

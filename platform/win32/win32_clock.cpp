@@ -3,7 +3,7 @@
 
 #include "platform/win32/windows_api.h"
 
-#include "platform/win32/config_dialog.h"
+#include "platform/win32/win32_config_dialog.h"
 
 namespace loopster {
 
@@ -16,8 +16,8 @@ std::int32_t Win32Clock::GetTickCount() {
 float Win32Clock::secondsSinceMidnight() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    const double seconds = now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond +
-                           now.wMilliseconds / 1000.0;
+    const double seconds =
+        now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
     return static_cast<float>(seconds);
 }
 

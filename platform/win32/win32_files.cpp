@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "platform/win32/text.h"
+#include "platform/win32/win32_text.h"
 
 namespace loopster {
 

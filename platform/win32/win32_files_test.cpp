@@ -7,14 +7,14 @@
 
 #include <string>
 
-#include "platform/win32/text.h"
+#include "platform/win32/win32_text.h"
 #include "platform/win32/windows_api.h"
 
 namespace loopster {
 namespace {
 
 class Win32FilesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         wchar_t temp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, temp);

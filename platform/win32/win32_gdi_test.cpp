@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/win32/saver_window.h"
+#include "platform/win32/win32_saver_window.h"
 #include "platform/win32/windows_api.h"
 
 namespace loopster {

@@ -1,7 +1,7 @@
 // Display monitors and their saver windows.
 #include "platform/win32/win32_monitors.h"
 
-#include "platform/win32/saver_window.h"
+#include "platform/win32/win32_saver_window.h"
 #include "platform/win32/windows_api.h"
 
 #include <cstddef>

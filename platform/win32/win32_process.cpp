@@ -3,8 +3,8 @@
 
 #include "platform/win32/windows_api.h"
 
-#include "platform/win32/command_line.h"
-#include "platform/win32/text.h"
+#include "platform/win32/win32_command_line.h"
+#include "platform/win32/win32_text.h"
 
 namespace loopster {
 
@@ -32,7 +32,9 @@ std::string Win32Process::commandLine() {
     return toUtf8(argumentsAfterProgramName(GetCommandLineW()));
 }
 
-void Win32Process::endProcess(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
+void Win32Process::endProcess(int exitCode) {
+    ExitProcess(static_cast<UINT>(exitCode));
+}
 
 void Win32Process::showFatalError(const std::string& message) {
     MessageBoxW(nullptr, toWide(message).c_str(), L"loopster",

@@ -17,8 +17,8 @@
 #include "display/damage.h"
 #include "platform/process.h"
 #include "platform/qt/qt_surface.h"
-#include "platform/qt/x11_shm_presenter.h"
 #include "platform/saver_window.h"
+#include "platform/x11/x11_shm_presenter.h"
 
 struct xcb_connection_t;
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/run_error.h"
-#include "platform/qt/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_gdi.h"
 #include "platform/qt/qt_process.h"

@@ -4,7 +4,7 @@
 # points than the 64-bit and Linux builds. This machine cannot run 32-bit code, so the check reads
 # the compiled core instead of running it.
 #
-# Usage: check_sse2.sh LIBCORE OBJDUMP   (LIBCORE: the i686 libloopster_core.a)
+# Usage: check_sse2.sh OBJDUMP LIBRARY...   (the i686 archives of the core, one per folder)
 #
 # The 32-bit calling convention returns float and double in the x87 register st(0), and GCC
 # converts between doubles and 64-bit integers through x87 even with -mfpmath=sse, because SSE2
@@ -23,20 +23,22 @@
 # the archive, and are listed for information only.
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-    echo "usage: $0 LIBCORE OBJDUMP" >&2
+if [ $# -lt 2 ]; then
+    echo "usage: $0 OBJDUMP LIBRARY..." >&2
     exit 2
 fi
-library=$1
-objdump=$2
+objdump=$1
+shift
+libraries=("$@")
+library="the core (${#libraries[@]} archives)"
 
-formats=$("$objdump" -a "$library" | sed -n 's/.*file format \(.*\)$/\1/p' | sort -u)
+formats=$("$objdump" -a "${libraries[@]}" | sed -n 's/.*file format \(.*\)$/\1/p' | sort -u)
 if [ "$formats" != "pe-i386" ]; then
-    echo "FAIL: $library is '$formats', not a 32-bit x86 (pe-i386) archive" >&2
+    echo "FAIL: $library is '$formats', not only 32-bit x86 (pe-i386) archives" >&2
     exit 1
 fi
 
-disassembly=$("$objdump" -d -r -C -w --no-show-raw-insn "$library")
+disassembly=$("$objdump" -d -r -C -w --no-show-raw-insn "${libraries[@]}")
 
 report=$(awk '
     # An archive member starts with "name.obj:     file format pe-i386", a function with

@@ -1,5 +1,5 @@
 // The program-name stripping of the Windows command line, for the starts the system makes.
-#include "platform/win32/command_line.h"
+#include "platform/win32/win32_command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,7 @@ TEST(CommandLine, UnquotedProgramName) {
 }
 
 TEST(CommandLine, QuotesInsideTheNameOnlyGroup) {
-    EXPECT_EQ(argumentsAfterProgramName(LR"(C:\"Program Files"\loopster.scr /p 1234)"),
-              L"/p 1234");
+    EXPECT_EQ(argumentsAfterProgramName(LR"(C:\"Program Files"\loopster.scr /p 1234)"), L"/p 1234");
 }
 
 TEST(CommandLine, BlanksAfterTheNameAreSkippedButTrailingOnesKept) {

@@ -1,5 +1,5 @@
 // The program-name stripping rule of the Windows command line.
-#include "platform/win32/command_line.h"
+#include "platform/win32/win32_command_line.h"
 
 #include <cstddef>
 
@@ -7,7 +7,9 @@ namespace loopster {
 
 namespace {
 
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool isBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
 
 }  // namespace
 

@@ -1,5 +1,5 @@
 // UTF-8 and UTF-16 conversions through the system's own converter.
-#include "platform/win32/text.h"
+#include "platform/win32/win32_text.h"
 
 #include "platform/win32/windows_api.h"
 

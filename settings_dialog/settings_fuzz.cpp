@@ -12,7 +12,7 @@
 #include "platform/fake/fake_files.h"
 #include "platform/fake/fake_process.h"
 #include "settings_dialog/config.h"
-#include "startup/settings_file.h"
+#include "settings_dialog/settings_file.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The settings file: exact bytes written, the field rules of the reader, and the sound reading of
 // files that are short, odd or huge (values held to 5..100, missing values keep the defaults).
-#include "startup/settings_file.h"
+#include "settings_dialog/settings_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The shared-memory back buffer and its puts to the window, over Qt's own X connection.
-#include "platform/qt/x11_shm_presenter.h"
+#include "platform/x11/x11_shm_presenter.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "platform/qt/posix_environment.h"
+#include "platform/posix/posix_environment.h"
 
 namespace loopster {
 

@@ -1,5 +1,5 @@
 // The saver window's creation, back buffer, painting and input messages.
-#include "platform/win32/saver_window.h"
+#include "platform/win32/win32_saver_window.h"
 
 #include "common/error_guard.h"
 

@@ -1,7 +1,7 @@
 // The settings dialog's window, controls and control notifications. The controls come from the
 // dialog's table (settings_dialog/dialog_layout.h); what is Windows' own is the class and style
 // that each kind of control gets.
-#include "platform/win32/config_dialog.h"
+#include "platform/win32/win32_config_dialog.h"
 
 #include <algorithm>
 #include <string>
@@ -10,7 +10,7 @@
 #include "common/error_guard.h"
 #include "common/twips.h"
 #include "platform/win32/resource_ids.h"
-#include "platform/win32/text.h"
+#include "platform/win32/win32_text.h"
 #include "settings_dialog/dialog_layout.h"
 
 namespace loopster {

@@ -1,6 +1,6 @@
 // The settings file codec and the two procedures that move its values between the file, the dialog
 // and the pattern globals.
-#include "startup/settings_file.h"
+#include "settings_dialog/settings_file.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
 // POSIX file operations behind the Files seam. Saving goes through a temporary file in the same
 // folder and rename(), which replaces the old file in one step: a crash or a full disk leaves
 // either the old settings or the new ones, never a torn file.
-#include "platform/qt/posix_files.h"
+#include "platform/posix/posix_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/qt/posix_environment.h"
+#include "platform/posix/posix_environment.h"
 
 namespace loopster {
 

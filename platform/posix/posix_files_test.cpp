@@ -1,7 +1,7 @@
 // POSIX files in a private temporary folder: the exact-path lookup, bounded reads, replacement that
 // leaves no stray file, keeps the old one on failure, writes through symbolic links and clears away
 // what killed saves left, creation that never overwrites, and the XDG locations.
-#include "platform/qt/posix_files.h"
+#include "platform/posix/posix_files.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

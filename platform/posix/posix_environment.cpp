@@ -1,5 +1,5 @@
 // The environment on Linux.
-#include "platform/qt/posix_environment.h"
+#include "platform/posix/posix_environment.h"
 
 #include <pwd.h>
 #include <unistd.h>
