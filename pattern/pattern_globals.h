@@ -8,7 +8,8 @@ namespace loopster {
 struct PatternGlobals {
     // Frames of the running animation, 0 to 80.
     std::int16_t FrameCount = 0;
-    // 100 at start, later a whole number from 35 to 120 (exact in a double); never limited to 16 bits.
+    // 100 at start, later a whole number from 35 to 120 (exact in a double); never limited to 16
+    // bits.
     double FixedGearSize = 100.0;
     // 40 at start, later 10 to 70.
     std::int16_t RollingGearSize = 40;

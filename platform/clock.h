@@ -6,7 +6,7 @@
 namespace loopster {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Milliseconds since the system started, in 32 bits; wraps about every 49.7 days.
     virtual std::int32_t GetTickCount() = 0;
@@ -15,7 +15,7 @@ public:
 };
 
 class EventLoop {
-public:
+  public:
     virtual ~EventLoop() = default;
     // Handles every pending window event and returns.
     virtual void pumpEvents() = 0;

@@ -7,7 +7,7 @@
 namespace loopster {
 
 class ConfigEvents {
-public:
+  public:
     virtual ~ConfigEvents() = default;
     // The scroll bar's value changed (arrow, trough, thumb released; not while dragging).
     virtual void onScrollChange(int value) = 0;
@@ -19,7 +19,7 @@ public:
 };
 
 class ConfigView {
-public:
+  public:
     virtual ~ConfigView() = default;
     virtual void setEventHandler(ConfigEvents* handler) = 0;
     // Creates the window's controls, hidden. Called once, when the dialog is loaded.

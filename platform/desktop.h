@@ -4,7 +4,7 @@
 namespace loopster {
 
 class Desktop {
-public:
+  public:
     virtual ~Desktop() = default;
     // The screen's size in twips (1/1440 inch).
     virtual double screenWidthTwips() = 0;

@@ -10,7 +10,7 @@ namespace loopster {
 
 // Receives the window's input events. Handlers run only while the render loop waits for events.
 class SaverWindowEvents {
-public:
+  public:
     virtual ~SaverWindowEvents() = default;
     virtual void onKeyDown(int keyCode) = 0;
     virtual void onMouseDown(int button) = 0;
@@ -22,7 +22,7 @@ public:
 };
 
 class SaverWindow {
-public:
+  public:
     virtual ~SaverWindow() = default;
     // Where the window delivers its events; set before the window is first used.
     virtual void setEventHandler(SaverWindowEvents* handler) = 0;

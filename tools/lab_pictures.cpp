@@ -9,11 +9,11 @@
 
 #include "display/pixel_mapping.h"
 #include "display/render_loop.h"
+#include "display/saver_state.h"
 #include "pattern/pattern_globals.h"
 #include "platform/qt/qt_gdi.h"
 #include "platform/qt/qt_surface.h"
 #include "platform/random.h"
-#include "display/saver_state.h"
 
 namespace loopster {
 

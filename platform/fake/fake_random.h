@@ -10,7 +10,7 @@
 namespace loopster {
 
 class FakeRandom final : public Random {
-public:
+  public:
     FakeRandom() = default;
     explicit FakeRandom(std::vector<float> values) : m_values(std::move(values)) {}
 
@@ -32,7 +32,7 @@ public:
     bool seeded() const { return m_seeded; }
     float seedValue() const { return m_seed; }
 
-private:
+  private:
     std::vector<float> m_values;
     std::size_t m_next = 0;
     std::size_t m_draws = 0;

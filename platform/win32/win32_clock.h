@@ -11,13 +11,13 @@ namespace loopster {
 class Win32ConfigView;
 
 class Win32Clock final : public Clock {
-public:
+  public:
     std::int32_t GetTickCount() override;
     float secondsSinceMidnight() override;
 };
 
 class Win32EventLoop final : public EventLoop {
-public:
+  public:
     // The settings dialog is modeless, so its keyboard navigation (Tab, arrows, Enter) only works
     // when the pump hands its messages to IsDialogMessageW.
     explicit Win32EventLoop(const Win32ConfigView& dialog) : m_dialog(dialog) {}
@@ -28,7 +28,7 @@ public:
     // only the dialog's handlers end the process.
     [[noreturn]] void run();
 
-private:
+  private:
     const Win32ConfigView& m_dialog;
 };
 

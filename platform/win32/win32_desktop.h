@@ -6,7 +6,7 @@
 namespace loopster {
 
 class Win32Desktop final : public Desktop {
-public:
+  public:
     double screenWidthTwips() override;
     double screenHeightTwips() override;
     void SetCursorPos(int x, int y) override;

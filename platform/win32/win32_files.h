@@ -14,7 +14,7 @@ namespace loopster {
 FileLocations win32FileLocations();
 
 class Win32Files final : public Files {
-public:
+  public:
     std::string lookup(const std::string& path) override;
     std::optional<std::string> readPrefix(const std::string& path, std::size_t maxBytes) override;
     std::optional<FileFailure> replaceFile(const std::string& path,

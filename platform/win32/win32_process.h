@@ -9,7 +9,7 @@
 namespace loopster {
 
 class Win32Process final : public Process {
-public:
+  public:
     bool previousInstance() override;
     std::string commandLine() override;
     [[noreturn]] void endProcess(int exitCode) override;
