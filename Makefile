@@ -3,12 +3,16 @@
 # working: the two Linux builds and their tests only. `make package` builds the Debian package and
 # the Windows zip into build/packages.
 
-.PHONY: all deps build build-linux build-windows build-fuzz fuzz test test-linux run package clean
+.PHONY: all deps format-check build build-linux build-windows build-fuzz fuzz test test-linux run package clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
+
+# Every C++ file as the project's .clang-format lays it out; `clang-format -i FILE` mends one.
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 build-linux: deps
 	cmake --preset linux-debug
@@ -36,11 +40,11 @@ fuzz: build-fuzz
 
 # The fast loop: the Linux debug build (sanitizers) and release build with their tests, including
 # the end-to-end runs under Xvfb; no Windows builds, no Wine and no fuzzing.
-test-linux: build-linux
+test-linux: format-check build-linux
 	ctest --preset linux-debug
 	ctest --preset linux-release
 
-test: build fuzz
+test: format-check build fuzz
 	ctest --preset linux-debug
 	ctest --preset linux-release
 	ctest --preset mingw-i686-release

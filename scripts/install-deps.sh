@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake make g++ pkg-config
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     qt6-base-dev libgl-dev libxcb1-dev libxcb-shm0-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64 fonts-wine
