@@ -22,6 +22,7 @@
 
 #include "common/error_guard.h"
 #include "display/damage.h"
+#include "platform/qt/buffer_ink.h"
 #include "platform/qt/timing_log.h"
 #include "platform/x11/x11_shm_presenter.h"
 
@@ -78,26 +79,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     // screen.
     void clearBuffer() {
         settle();
-        if (m_filledWith == m_backColour) {
-            const CurvePoint* points = m_drawnPoints.data();
-            m_boxes.clear();
-            for (const DrawnPolyline& polyline : m_drawn) {
-                m_damage.inkedBoxes(points, polyline.count, polyline.width, m_boxes);
-                points += polyline.count;
-            }
-            for (const DamageRect& box : m_boxes) {
-                fillBuffer(box);
-            }
-            m_damage.takeInked();
-        } else {
-            const DamageRect all{0, 0, m_buffer.width(), m_buffer.height()};
-            fillBuffer(all);
-            m_damage.forgetInked();
-            m_damage.addChanged(all);
-            m_filledWith = m_backColour;
-        }
-        m_drawn.clear();
-        m_drawnPoints.clear();
+        m_ink.clear(m_buffer, m_backColour);
         // Put straight to the window, the cleared tiles wait for the frame drawn next, so the
         // screen never shows the curve half gone.
         if (!direct()) {
@@ -106,11 +88,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     }
 
     void inked(const CurvePoint* points, int count, int penWidth) {
-        m_damage.addPolyline(points, count, penWidth);
-        if (count > 0) {
-            m_drawn.push_back(DrawnPolyline{count, penWidth});
-            m_drawnPoints.insert(m_drawnPoints.end(), points, points + count);
-        }
+        m_ink.inked(points, count, penWidth);
         timingLog("drawn");
         m_frameWaiting = true;
         if (direct()) {
@@ -235,10 +213,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
             m_buffer = QImage(bufferSize, QImage::Format_RGB32);
         }
         m_buffer.fill(m_backColour);
-        m_filledWith = m_backColour;
-        m_damage.resize(m_buffer.width(), m_buffer.height());
-        m_drawn.clear();
-        m_drawnPoints.clear();
+        m_ink.reset(m_buffer, m_backColour);
     }
 
     // Whether frames go straight to the window rather than through Qt's repaint.
@@ -255,7 +230,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     // the buffer's pixels after all, the presenter goes and Qt repaints from then on; the buffer
     // is copied out of the presenter's memory first.
     void putChanged() {
-        const std::vector<DamageRect>& changed = m_damage.takeChanged();
+        const std::vector<DamageRect>& changed = m_ink.damage().takeChanged();
         // Until Qt has seen the window exposed nothing put would show; the exposure repaints it
         // whole, and that paint counts as the frame shown.
         const QWindow* window = windowHandle();
@@ -278,7 +253,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
 
     // Asks Qt to repaint what changed since the last request; it does so at the next pump.
     void repaintChanged() {
-        const std::vector<DamageRect>& changed = m_damage.takeChanged();
+        const std::vector<DamageRect>& changed = m_ink.damage().takeChanged();
         if (changed.empty()) {
             return;
         }
@@ -292,42 +267,13 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         update(region);
     }
 
-    // Written straight into the buffer's rows: a painter set up for each of a frame's hundreds of
-    // small boxes costs more than the filling. The buffer holds 32-bit 0xFFRRGGBB pixels.
-    void fillBuffer(const DamageRect& area) {
-        const QRect clipped =
-            QRect(area.left, area.top, area.width(), area.height()).intersected(m_buffer.rect());
-        if (clipped.isEmpty()) {
-            return;
-        }
-        // One call for the pixels: every scanLine() checks whether the image must be detached.
-        std::uint8_t* const bits = m_buffer.bits();
-        const auto stride = static_cast<std::size_t>(m_buffer.bytesPerLine());
-        const auto width = static_cast<std::size_t>(clipped.width());
-        for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
-            auto* row =
-                reinterpret_cast<std::uint32_t*>(bits + static_cast<std::size_t>(y) * stride);
-            std::fill_n(row + clipped.left(), width, m_backColour);
-        }
-    }
-
     Process& m_process;
     SaverWindowEvents*& m_handler;
     // Declared before the buffer, which may lie in its memory, so it goes after it.
     std::unique_ptr<X11ShmPresenter> m_presenter;
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
-    std::uint32_t m_filledWith = 0xFF000000u;
-    DamageTracker m_damage;
-    // The polylines drawn since the last clear, their points one after the other, for the next
-    // clear to take away.
-    struct DrawnPolyline {
-        int count;
-        int width;
-    };
-    std::vector<DrawnPolyline> m_drawn;
-    std::vector<CurvePoint> m_drawnPoints;
-    std::vector<DamageRect> m_boxes;
+    BufferInk m_ink;
     std::vector<QRect> m_rects;
     bool m_frameWaiting = false;
     bool m_watchingExposure = false;

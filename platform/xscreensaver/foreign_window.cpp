@@ -129,13 +129,10 @@ void ForeignWindow::resizeBuffer(const QSize& size) {
         m_buffer = QImage(bufferSize, QImage::Format_RGB32);
     }
     m_buffer.fill(m_backColour);
-    m_filledWith = m_backColour;
-    m_damage.resize(m_buffer.width(), m_buffer.height());
-    m_drawn.clear();
-    m_drawnPoints.clear();
+    m_ink.reset(m_buffer, m_backColour);
     // What the window showed before belongs to its old size or to another program: the first
     // frame puts the whole buffer.
-    m_damage.addChanged(DamageRect{0, 0, m_buffer.width(), m_buffer.height()});
+    m_ink.damage().addChanged(DamageRect{0, 0, m_buffer.width(), m_buffer.height()});
 }
 
 void ForeignWindow::settle() {
@@ -155,55 +152,16 @@ QImage& ForeignWindow::backBuffer() {
 void ForeignWindow::cls() {
     settle();
     buffer();
-    if (m_filledWith == m_backColour) {
-        const CurvePoint* points = m_drawnPoints.data();
-        m_boxes.clear();
-        for (const DrawnPolyline& polyline : m_drawn) {
-            m_damage.inkedBoxes(points, polyline.count, polyline.width, m_boxes);
-            points += polyline.count;
-        }
-        for (const DamageRect& box : m_boxes) {
-            fillBuffer(box);
-        }
-        m_damage.takeInked();
-    } else {
-        const DamageRect all{0, 0, m_buffer.width(), m_buffer.height()};
-        fillBuffer(all);
-        m_damage.forgetInked();
-        m_damage.addChanged(all);
-        m_filledWith = m_backColour;
-    }
-    m_drawn.clear();
-    m_drawnPoints.clear();
+    m_ink.clear(m_buffer, m_backColour);
 }
 
 void ForeignWindow::inked(const CurvePoint* points, int count, int penWidth) {
-    m_damage.addPolyline(points, count, penWidth);
-    if (count > 0) {
-        m_drawn.push_back(DrawnPolyline{count, penWidth});
-        m_drawnPoints.insert(m_drawnPoints.end(), points, points + count);
-    }
+    m_ink.inked(points, count, penWidth);
     putChanged();
 }
 
-// Written straight into the buffer's rows, which hold 32-bit 0xFFRRGGBB pixels.
-void ForeignWindow::fillBuffer(const DamageRect& area) {
-    const QRect clipped =
-        QRect(area.left, area.top, area.width(), area.height()).intersected(m_buffer.rect());
-    if (clipped.isEmpty()) {
-        return;
-    }
-    std::uint8_t* const bits = m_buffer.bits();
-    const auto stride = static_cast<std::size_t>(m_buffer.bytesPerLine());
-    const auto width = static_cast<std::size_t>(clipped.width());
-    for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(bits + static_cast<std::size_t>(y) * stride);
-        std::fill_n(row + clipped.left(), width, m_backColour);
-    }
-}
-
 void ForeignWindow::putChanged() {
-    const std::vector<DamageRect>& changed = m_damage.takeChanged();
+    const std::vector<DamageRect>& changed = m_ink.damage().takeChanged();
     if (changed.empty()) {
         return;
     }

@@ -16,6 +16,7 @@
 
 #include "display/damage.h"
 #include "platform/process.h"
+#include "platform/qt/buffer_ink.h"
 #include "platform/qt/qt_surface.h"
 #include "platform/saver_window.h"
 #include "platform/x11/x11_shm_presenter.h"
@@ -69,7 +70,6 @@ class ForeignWindow final : public SaverWindow, public QtSurface {
     QImage& buffer();
     void resizeBuffer(const QSize& size);
     void settle();
-    void fillBuffer(const DamageRect& area);
     void putChanged();
     // Ordinary image requests, for servers without shared memory (a remote display).
     void putPlain(const std::vector<DamageRect>& rects);
@@ -82,17 +82,7 @@ class ForeignWindow final : public SaverWindow, public QtSurface {
     std::unique_ptr<X11ShmPresenter> m_presenter;
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
-    std::uint32_t m_filledWith = 0xFF000000u;
-    DamageTracker m_damage;
-    // The polylines drawn since the last clear, their points one after the other, for the next
-    // clear to take away.
-    struct DrawnPolyline {
-        int count;
-        int width;
-    };
-    std::vector<DrawnPolyline> m_drawn;
-    std::vector<CurvePoint> m_drawnPoints;
-    std::vector<DamageRect> m_boxes;
+    BufferInk m_ink;
     std::uint32_t m_gc = 0;
     std::vector<std::uint8_t> m_rows;
 };

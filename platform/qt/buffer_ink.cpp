@@ -1,0 +1,72 @@
+// Clearing a back buffer by the ink drawn on it.
+#include "platform/qt/buffer_ink.h"
+
+#include <QRect>
+#include <algorithm>
+#include <cstddef>
+
+namespace loopster {
+
+namespace {
+
+// Written straight into the buffer's rows: a painter set up for each of a frame's hundreds of small
+// boxes costs more than the filling. The buffer holds 32-bit 0xFFRRGGBB pixels.
+void fill(QImage& buffer, const DamageRect& area, std::uint32_t colour) {
+    const QRect clipped =
+        QRect(area.left, area.top, area.width(), area.height()).intersected(buffer.rect());
+    if (clipped.isEmpty()) {
+        return;
+    }
+    // One call for the pixels: every scanLine() checks whether the image must be detached.
+    std::uint8_t* const bits = buffer.bits();
+    const auto stride = static_cast<std::size_t>(buffer.bytesPerLine());
+    const auto width = static_cast<std::size_t>(clipped.width());
+    for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(bits + static_cast<std::size_t>(y) * stride);
+        std::fill_n(row + clipped.left(), width, colour);
+    }
+}
+
+}  // namespace
+
+void BufferInk::reset(const QImage& buffer, std::uint32_t colour) {
+    m_filledWith = colour;
+    m_damage.resize(buffer.width(), buffer.height());
+    m_drawn.clear();
+    m_drawnPoints.clear();
+}
+
+void BufferInk::inked(const CurvePoint* points, int count, int penWidth) {
+    m_damage.addPolyline(points, count, penWidth);
+    if (count > 0) {
+        m_drawn.push_back(DrawnPolyline{count, penWidth});
+        m_drawnPoints.insert(m_drawnPoints.end(), points, points + count);
+    }
+}
+
+void BufferInk::clear(QImage& buffer, std::uint32_t colour) {
+    // While the buffer holds nothing else, the boxes around the segments hold every pixel a pen
+    // inked, in short runs of memory that need neither a painter nor the tiles' larger area.
+    if (m_filledWith == colour) {
+        const CurvePoint* points = m_drawnPoints.data();
+        m_boxes.clear();
+        for (const DrawnPolyline& polyline : m_drawn) {
+            m_damage.inkedBoxes(points, polyline.count, polyline.width, m_boxes);
+            points += polyline.count;
+        }
+        for (const DamageRect& box : m_boxes) {
+            fill(buffer, box, colour);
+        }
+        m_damage.takeInked();
+    } else {
+        const DamageRect all{0, 0, buffer.width(), buffer.height()};
+        fill(buffer, all, colour);
+        m_damage.forgetInked();
+        m_damage.addChanged(all);
+        m_filledWith = colour;
+    }
+    m_drawn.clear();
+    m_drawnPoints.clear();
+}
+
+}  // namespace loopster
