@@ -1,6 +1,24 @@
 # Shell helpers for running loopster on a private X server; sourced by run-saver.sh, the saver's
 # end-to-end test and the saver's measuring script.
 
+# Waits up to 10 s until the server $2 has written its display number into the file $1 (its
+# -displayfd), then exports DISPLAY. Fails when the server ends first or the time runs out.
+wait_for_display() {
+    local file=$1 pid=$2 i
+    for i in $(seq 200); do
+        if [ -s "$file" ]; then
+            DISPLAY=":$(head -n 1 "$file")"
+            export DISPLAY
+            return 0
+        fi
+        if ! kill -0 "$pid" 2>/dev/null; then
+            return 1
+        fi
+        sleep 0.05
+    done
+    return 1
+}
+
 # Starts Xvfb on the first free display with one screen of the given size (e.g. 1920x1080) and
 # waits until it accepts clients. Sets XVFB_PID and exports DISPLAY. $2 is a folder for its files;
 # further sizes add X screens 1, 2, ... of their own.
@@ -15,18 +33,9 @@ start_private_xvfb() {
     : >"$dir/display"
     Xvfb -displayfd 3 "${screens[@]}" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/xvfb.log" &
     XVFB_PID=$!
-    local i
-    for i in $(seq 200); do
-        if [ -s "$dir/display" ]; then
-            DISPLAY=":$(head -n 1 "$dir/display")"
-            export DISPLAY
-            return 0
-        fi
-        if ! kill -0 "$XVFB_PID" 2>/dev/null; then
-            break
-        fi
-        sleep 0.05
-    done
+    if wait_for_display "$dir/display" "$XVFB_PID"; then
+        return 0
+    fi
     echo "error: Xvfb did not start:" >&2
     cat "$dir/xvfb.log" >&2
     return 1
@@ -54,18 +63,9 @@ start_private_xorg() {
     Xorg -displayfd 3 -config "$here/xorg-dummy.conf" -sharevts -novtswitch -noreset \
         -nolisten tcp -logfile "$dir/xorg.log" 3>"$dir/display" >"$dir/xorg.out" 2>&1 &
     XORG_PID=$!
-    local i
-    for i in $(seq 200); do
-        if [ -s "$dir/display" ]; then
-            DISPLAY=":$(head -n 1 "$dir/display")"
-            export DISPLAY
-            return 0
-        fi
-        if ! kill -0 "$XORG_PID" 2>/dev/null; then
-            break
-        fi
-        sleep 0.05
-    done
+    if wait_for_display "$dir/display" "$XORG_PID"; then
+        return 0
+    fi
     kill "$XORG_PID" 2>/dev/null || true
     XORG_PID=
     return 1
