@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "platform/qt/qt_gdi.h"
+
 namespace loopster {
 
 namespace {
@@ -45,13 +47,21 @@ void BufferInk::inked(const CurvePoint* points, int count, int penWidth) {
 }
 
 void BufferInk::clear(QImage& buffer, std::uint32_t colour) {
-    // While the buffer holds nothing else, the boxes around the segments hold every pixel a pen
-    // inked, in short runs of memory that need neither a painter nor the tiles' larger area.
+    // While the buffer holds nothing else, drawing a wide polyline again in the background takes
+    // away exactly what it drew. A one-pixel one is Qt's, whose pixels are its own: the small
+    // boxes around its segments hold every pixel it inked, in short runs of memory.
     if (m_filledWith == colour) {
+        const PixelRows rows = rowsOf(buffer);
         const CurvePoint* points = m_drawnPoints.data();
         m_boxes.clear();
         for (const DrawnPolyline& polyline : m_drawn) {
-            m_damage.inkedBoxes(points, polyline.count, polyline.width, m_boxes);
+            if (polyline.width > 1) {
+                for (int j = 0; j + 1 < polyline.count; ++j) {
+                    fillWideSegment(rows, points[j], points[j + 1], polyline.width, colour);
+                }
+            } else {
+                m_damage.inkedBoxes(points, polyline.count, polyline.width, m_boxes);
+            }
             points += polyline.count;
         }
         for (const DamageRect& box : m_boxes) {

@@ -22,40 +22,35 @@ void PolylineStroker::draw(QImage& image, const CurvePoint* points, int count, i
     if (count < 2) {
         return;
     }
-    // A wide solid pen of the system has round ends and joins; width 0 or less means one pixel.
-    QPen pen{QColor::fromRgb(colour)};
-    pen.setWidth(std::max(width, 1));
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
-    if (pen.width() > 1) {
-        // Qt strokes round joins as curves and then fills the whole outline, four times the cost
-        // of drawing the segments one by one with square ends, whose ends overlap at every
-        // corner. At the saver's two pixels both cover the same pixels but for a few at the
-        // sharpest corners.
-        pen.setCapStyle(Qt::SquareCap);
-        pen.setJoinStyle(Qt::MiterJoin);
+    if (width > 1) {
+        // A wide solid pen of the system has round ends and joins. Drawn one by one with square
+        // ends, the segments overlap at every corner and cover the same pixels at the saver's two
+        // pixels but for a few at the sharpest corners, at a fraction of the cost.
+        const PixelRows rows = rowsOf(image);
+        const std::uint32_t ink = 0xFF000000u | colour;
+        for (int j = 0; j + 1 < count; ++j) {
+            fillWideSegment(rows, points[j], points[j + 1], width, ink);
+        }
+        return;
     }
     const auto size = static_cast<std::size_t>(count);
     m_points.resize(size);
     for (std::size_t j = 0; j < size; ++j) {
         m_points[j] = QPoint(points[j].x, points[j].y);
     }
-
-    // Points far outside the image are passed on as they are; the painter clips them.
+    // Points far outside the image are passed on as they are; the painter clips them. One pixel
+    // wide, a polyline takes Qt's fast path for thin lines.
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(pen);
-    // One pixel wide, a polyline takes Qt's fast path for thin lines; a wider pen takes it only
-    // for separate lines.
-    if (pen.width() == 1) {
-        painter.drawPolyline(m_points.data(), count);
-    } else {
-        m_lines.resize(size - 1);
-        for (std::size_t j = 0; j + 1 < size; ++j) {
-            m_lines[j] = QLine(m_points[j], m_points[j + 1]);
-        }
-        painter.drawLines(m_lines.data(), count - 1);
-    }
+    painter.setPen(QPen(QColor::fromRgb(colour), 1));
+    painter.drawPolyline(m_points.data(), count);
+}
+
+PixelRows rowsOf(QImage& image) {
+    // One call for the pixels: every scanLine() checks whether the image must be detached.
+    return PixelRows{reinterpret_cast<std::uint32_t*>(image.bits()),
+                     static_cast<std::size_t>(image.bytesPerLine()) / sizeof(std::uint32_t),
+                     image.width(), image.height()};
 }
 
 Handle QtGdi::CreatePen(int /*style*/, int width, std::int32_t colour) {

@@ -3,7 +3,6 @@
 // drawn without antialiasing, as the system's pens draw them.
 #pragma once
 
-#include <QLine>
 #include <QPoint>
 #include <QRgb>
 #include <cstddef>
@@ -12,6 +11,7 @@
 
 #include "platform/gdi.h"
 #include "platform/qt/qt_surface.h"
+#include "platform/qt/wide_line.h"
 
 namespace loopster {
 
@@ -25,8 +25,10 @@ class PolylineStroker {
   private:
     // Reused from frame to frame, so that drawing allocates nothing once the first is drawn.
     std::vector<QPoint> m_points;
-    std::vector<QLine> m_lines;
 };
+
+// The rows of a 32-bit image, for drawing into it directly.
+PixelRows rowsOf(QImage& image);
 
 class QtGdi final : public Gdi {
   public:

@@ -1,0 +1,85 @@
+// Scanning a segment's rectangle row by row.
+#include "platform/qt/wide_line.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace loopster {
+
+namespace {
+
+// Qt's aliased edges fall a hair before the exact ones; shifting the segment by this much makes
+// the two agree on all but a few pixels in a thousand.
+constexpr double kBias = -1.0 / 128.0;
+
+// Rounded down and up, for values of at least -1 (held there by the callers): without SSE4.1
+// std::floor and std::ceil are library calls, and a segment has one row after another to round.
+int floorFrom(double value) {
+    return static_cast<int>(value + 1.0) - 1;
+}
+int ceilFrom(double value) {
+    const int down = floorFrom(value);
+    return static_cast<double>(down) < value ? down + 1 : down;
+}
+
+}  // namespace
+
+void fillWideSegment(const PixelRows& rows, const CurvePoint& from, const CurvePoint& to,
+                     int penWidth, std::uint32_t colour) {
+    const double x0 = from.x + kBias;
+    const double y0 = from.y + kBias;
+    const double dx = static_cast<double>(to.x) - from.x;
+    const double dy = static_cast<double>(to.y) - from.y;
+    const double length = std::sqrt(dx * dx + dy * dy);
+    // A segment of no length is a square the pen's width across.
+    const double ux = length > 0.0 ? dx / length : 1.0;
+    const double uy = length > 0.0 ? dy / length : 0.0;
+    const double half = penWidth / 2.0;
+    const double along = length / 2.0 + half;
+    const double cx = x0 + dx / 2.0;
+    const double cy = y0 + dy / 2.0;
+
+    // The rows whose centres lie within the rectangle's height.
+    const double reach = std::abs(uy) * along + std::abs(ux) * half;
+    const double top = std::max(cy - reach - 0.5, -1.0);
+    const double bottom = std::min(cy + reach - 0.5, static_cast<double>(rows.height));
+    const int firstRow = std::max(ceilFrom(top), 0);
+    const int lastRow = std::min(floorFrom(bottom), rows.height - 1);
+
+    // On the row whose centre lies v below the rectangle's centre, a point u right of it is
+    // inside while |u ux + v uy| <= along and |v ux - u uy| <= half. Each bound is a range of u
+    // that moves by a fixed amount from row to row; a bound parallel to the rows is already met
+    // by every row chosen above.
+    // Only a vertical segment has ux 0 and only a level one uy 0: the points are whole pixels.
+    const bool endsBound = ux != 0.0;
+    const bool sidesBound = uy != 0.0;
+    const double endsSlope = endsBound ? -uy / ux : 0.0;
+    const double endsHalf = endsBound ? along / std::abs(ux) : 0.0;
+    const double sidesSlope = sidesBound ? ux / uy : 0.0;
+    const double sidesHalf = sidesBound ? half / std::abs(uy) : 0.0;
+    const auto right = static_cast<double>(rows.width);
+    for (int y = firstRow; y <= lastRow; ++y) {
+        const double v = y + 0.5 - cy;
+        double low = -1e300;
+        double high = 1e300;
+        if (endsBound) {
+            const double mid = v * endsSlope;
+            low = mid - endsHalf;
+            high = mid + endsHalf;
+        }
+        if (sidesBound) {
+            const double mid = v * sidesSlope;
+            low = std::max(low, mid - sidesHalf);
+            high = std::min(high, mid + sidesHalf);
+        }
+        // The columns whose centres lie in [cx + low, cx + high], held to the row.
+        const int first = std::max(ceilFrom(std::max(cx + low - 0.5, -1.0)), 0);
+        const int last = std::min(floorFrom(std::min(cx + high - 0.5, right)), rows.width - 1);
+        std::uint32_t* const row = rows.pixels + static_cast<std::size_t>(y) * rows.stride;
+        for (int x = first; x <= last; ++x) {
+            row[x] = colour;
+        }
+    }
+}
+
+}  // namespace loopster
