@@ -42,7 +42,8 @@ void PolylineStroker::draw(QImage& image, const CurvePoint* points, int count, i
     // wide, a polyline takes Qt's fast path for thin lines.
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QPen(QColor::fromRgb(colour), 1));
+    // Round ends and joins, as the system's pens have.
+    painter.setPen(QPen(QColor::fromRgb(colour), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPolyline(m_points.data(), count);
 }
 
