@@ -56,9 +56,7 @@ void BufferInk::clear(QImage& buffer, std::uint32_t colour) {
         m_boxes.clear();
         for (const DrawnPolyline& polyline : m_drawn) {
             if (polyline.width > 1) {
-                for (int j = 0; j + 1 < polyline.count; ++j) {
-                    fillWideSegment(rows, points[j], points[j + 1], polyline.width, colour);
-                }
+                fillWidePolyline(rows, points, polyline.count, polyline.width, colour);
             } else {
                 m_damage.inkedBoxes(points, polyline.count, polyline.width, m_boxes);
             }

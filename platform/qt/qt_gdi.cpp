@@ -26,11 +26,7 @@ void PolylineStroker::draw(QImage& image, const CurvePoint* points, int count, i
         // A wide solid pen of the system has round ends and joins. Drawn one by one with square
         // ends, the segments overlap at every corner and cover the same pixels at the saver's two
         // pixels but for a few at the sharpest corners, at a fraction of the cost.
-        const PixelRows rows = rowsOf(image);
-        const std::uint32_t ink = 0xFF000000u | colour;
-        for (int j = 0; j + 1 < count; ++j) {
-            fillWideSegment(rows, points[j], points[j + 1], width, ink);
-        }
+        fillWidePolyline(rowsOf(image), points, count, width, 0xFF000000u | colour);
         return;
     }
     const auto size = static_cast<std::size_t>(count);

@@ -82,4 +82,11 @@ void fillWideSegment(const PixelRows& rows, const CurvePoint& from, const CurveP
     }
 }
 
+void fillWidePolyline(const PixelRows& rows, const CurvePoint* points, int count, int penWidth,
+                      std::uint32_t colour) {
+    for (int j = 0; j + 1 < count; ++j) {
+        fillWideSegment(rows, points[j], points[j + 1], penWidth, colour);
+    }
+}
+
 }  // namespace loopster

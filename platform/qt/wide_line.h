@@ -27,4 +27,9 @@ struct PixelRows {
 void fillWideSegment(const PixelRows& rows, const CurvePoint& from, const CurvePoint& to,
                      int penWidth, std::uint32_t colour);
 
+// The same for each segment of a polyline of `count` points; the segments are drawn one by one,
+// so their ends overlap at every corner.
+void fillWidePolyline(const PixelRows& rows, const CurvePoint* points, int count, int penWidth,
+                      std::uint32_t colour);
+
 }  // namespace loopster
