@@ -29,7 +29,7 @@ set(LOOPSTER_LAYER_platform/qt_DEPS startup platform/posix platform/x11)
 set(LOOPSTER_LAYER_platform/xscreensaver_DEPS platform/qt)
 set(LOOPSTER_LAYER_platform/win32_DEPS startup)
 set(LOOPSTER_LAYER_tools_DEPS startup platform/qt)
-set(LOOPSTER_LAYER_bench_DEPS display)
+set(LOOPSTER_LAYER_bench_DEPS display platform/qt)
 
 # What a test or the fuzzer may include beside its folder's own layers.
 set(LOOPSTER_TEST_EXTRA_LAYERS platform/fake)
