@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <random>
 #include <string>
@@ -243,6 +244,35 @@ TEST(WideLine, SegmentsCoverWhatQtsSquarePenCoversButForAFewEdgePixels) {
         }
         EXPECT_GT(qtInk, 10000) << pen;
         EXPECT_LT(differing * 100, qtInk) << pen << ": " << differing << " of " << qtInk;
+    }
+}
+
+TEST(WideLine, SegmentsReachingTheEndsOfThe32BitRangeDrawOnlyWhatLiesOnTheImage) {
+    const int big = std::numeric_limits<std::int32_t>::max();
+    const int small = std::numeric_limits<std::int32_t>::min();
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(0xFF000000u);
+    // Wholly off the image, to every side and slanting past a corner.
+    for (const auto& [from, to] : {std::pair{CurvePoint{big, 10}, CurvePoint{big - 5, 40}},
+                                   std::pair{CurvePoint{small, 10}, CurvePoint{small, 40}},
+                                   std::pair{CurvePoint{10, big}, CurvePoint{50, big}},
+                                   std::pair{CurvePoint{10, small}, CurvePoint{50, small + 3}},
+                                   std::pair{CurvePoint{big, small}, CurvePoint{big - 7, small}},
+                                   std::pair{CurvePoint{70, -big}, CurvePoint{big, -3}}}) {
+        fillWideSegment(rowsOf(image), from, to, 3, 0xFFFFFFFFu);
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            ASSERT_EQ(image.pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
+        }
+    }
+    // From the image to far beyond its right edge: rows 9 and 10 from column 9 on.
+    fillWideSegment(rowsOf(image), CurvePoint{10, 10}, CurvePoint{big, 10}, 2, 0xFFFFFFFFu);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const bool inked = (y == 9 || y == 10) && x >= 9;
+            ASSERT_EQ(image.pixel(x, y) != qRgb(0, 0, 0), inked) << x << "," << y;
+        }
     }
 }
 

@@ -12,8 +12,9 @@ namespace {
 // the two agree on all but a few pixels in a thousand.
 constexpr double kBias = -1.0 / 128.0;
 
-// Rounded down and up, for values of at least -1 (held there by the callers): without SSE4.1
-// std::floor and std::ceil are library calls, and a segment has one row after another to round.
+// Rounded down and up, for values from -1 to well within int's range (held there by the callers):
+// without SSE4.1 std::floor and std::ceil are library calls, and a segment has one row after
+// another to round.
 int floorFrom(double value) {
     return static_cast<int>(value + 1.0) - 1;
 }
@@ -41,44 +42,42 @@ void fillWideSegment(const PixelRows& rows, const CurvePoint& from, const CurveP
 
     // The rows whose centres lie within the rectangle's height.
     const double reach = std::abs(uy) * along + std::abs(ux) * half;
-    const double top = std::max(cy - reach - 0.5, -1.0);
-    const double bottom = std::min(cy + reach - 0.5, static_cast<double>(rows.height));
+    const double top = std::clamp(cy - reach - 0.5, -1.0, static_cast<double>(rows.height));
+    const double bottom = std::clamp(cy + reach - 0.5, -1.0, static_cast<double>(rows.height));
     const int firstRow = std::max(ceilFrom(top), 0);
     const int lastRow = std::min(floorFrom(bottom), rows.height - 1);
 
     // On the row whose centre lies v below the rectangle's centre, a point u right of it is
     // inside while |u ux + v uy| <= along and |v ux - u uy| <= half. Each bound is a range of u
-    // that moves by a fixed amount from row to row; a bound parallel to the rows is already met
-    // by every row chosen above.
-    // Only a vertical segment has ux 0 and only a level one uy 0: the points are whole pixels.
+    // whose ends move by a fixed step from row to row, so the rows are walked with additions; a
+    // bound parallel to the rows (only a level segment has uy 0, only a vertical one ux 0, and
+    // their points are whole pixels) is already met by every row chosen above and stands open.
+    // The ranges are kept as column-centre positions: x is inside while x + 0.5 lies in them.
+    constexpr double kOpen = 1e300;
     const bool endsBound = ux != 0.0;
     const bool sidesBound = uy != 0.0;
-    const double endsSlope = endsBound ? -uy / ux : 0.0;
-    const double endsHalf = endsBound ? along / std::abs(ux) : 0.0;
-    const double sidesSlope = sidesBound ? ux / uy : 0.0;
-    const double sidesHalf = sidesBound ? half / std::abs(uy) : 0.0;
+    const double endsStep = endsBound ? -uy / ux : 0.0;
+    const double endsHalf = endsBound ? along / std::abs(ux) : kOpen;
+    const double sidesStep = sidesBound ? ux / uy : 0.0;
+    const double sidesHalf = sidesBound ? half / std::abs(uy) : kOpen;
+    const double v0 = firstRow + 0.5 - cy;
+    const double origin = cx - 0.5;
+    double endsMid = origin + v0 * endsStep;
+    double sidesMid = origin + v0 * sidesStep;
     const auto right = static_cast<double>(rows.width);
+    std::uint32_t* row = rows.pixels + static_cast<std::size_t>(firstRow) * rows.stride;
     for (int y = firstRow; y <= lastRow; ++y) {
-        const double v = y + 0.5 - cy;
-        double low = -1e300;
-        double high = 1e300;
-        if (endsBound) {
-            const double mid = v * endsSlope;
-            low = mid - endsHalf;
-            high = mid + endsHalf;
-        }
-        if (sidesBound) {
-            const double mid = v * sidesSlope;
-            low = std::max(low, mid - sidesHalf);
-            high = std::min(high, mid + sidesHalf);
-        }
-        // The columns whose centres lie in [cx + low, cx + high], held to the row.
-        const int first = std::max(ceilFrom(std::max(cx + low - 0.5, -1.0)), 0);
-        const int last = std::min(floorFrom(std::min(cx + high - 0.5, right)), rows.width - 1);
-        std::uint32_t* const row = rows.pixels + static_cast<std::size_t>(y) * rows.stride;
+        const double low = std::max(endsMid - endsHalf, sidesMid - sidesHalf);
+        const double high = std::min(endsMid + endsHalf, sidesMid + sidesHalf);
+        // The columns whose centres lie in the range, held to the row.
+        const int first = std::max(ceilFrom(std::clamp(low, -1.0, right)), 0);
+        const int last = std::min(floorFrom(std::clamp(high, -1.0, right)), rows.width - 1);
         for (int x = first; x <= last; ++x) {
             row[x] = colour;
         }
+        endsMid += endsStep;
+        sidesMid += sidesStep;
+        row += rows.stride;
     }
 }
 
