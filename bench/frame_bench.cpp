@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "bench/bench_animation.h"
 #include "display/pixel_mapping.h"
 #include "geometry/curve_tracer.h"
 #include "pattern/frame_table.h"
@@ -12,17 +13,7 @@ namespace loopster {
 namespace {
 
 void runFrames(benchmark::State& state, double fixedGearSize, std::int16_t rollingGearSize) {
-    PatternGlobals globals;
-    globals.FrameCount = 80;
-    globals.FixedGearSize = fixedGearSize;
-    globals.RollingGearSize = rollingGearSize;
-    GenBox genbox;
-    genbox.Text1 = "0";
-    genbox.Text2 = "399";
-    genbox.Text4 = "0";
-    genbox.Text5 = "359";
-    genbox.Text7 = "-100";
-    genbox.Text8 = "99";
+    const auto [globals, genbox] = benchAnimation(fixedGearSize, rollingGearSize);
     auto table = std::make_unique<FrameTable>();
     auto curve = std::make_unique<CurveBuffer>();
     std::int16_t index = 0;

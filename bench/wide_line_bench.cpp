@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_animation.h"
 #include "display/pixel_mapping.h"
 #include "geometry/curve_tracer.h"
 #include "pattern/frame_table.h"
@@ -16,17 +17,7 @@ namespace {
 
 void BM_WideCurveDrawAndClear(benchmark::State& state) {
     const int penWidth = static_cast<int>(state.range(0));
-    PatternGlobals globals;
-    globals.FrameCount = 80;
-    globals.FixedGearSize = 60.0;
-    globals.RollingGearSize = 25;
-    GenBox genbox;
-    genbox.Text1 = "0";
-    genbox.Text2 = "399";
-    genbox.Text4 = "0";
-    genbox.Text5 = "359";
-    genbox.Text7 = "-100";
-    genbox.Text8 = "99";
+    const auto [globals, genbox] = benchAnimation(60.0, 25);
     auto table = std::make_unique<FrameTable>();
     std::vector<std::unique_ptr<CurveBuffer>> curves;
     for (std::int16_t i = 0; i < globals.FrameCount; ++i) {
