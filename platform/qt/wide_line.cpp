@@ -52,7 +52,8 @@ void fillWideSegment(const PixelRows& rows, const CurvePoint& from, const CurveP
     // whose ends move by a fixed step from row to row, so the rows are walked with additions; a
     // bound parallel to the rows (only a level segment has uy 0, only a vertical one ux 0, and
     // their points are whole pixels) is already met by every row chosen above and stands open.
-    // The ranges are kept as column-centre positions: x is inside while x + 0.5 lies in them.
+    // The ranges are kept half a pixel to the left, so that column x is inside while x lies in
+    // them.
     constexpr double kOpen = 1e300;
     const bool endsBound = ux != 0.0;
     const bool sidesBound = uy != 0.0;
