@@ -4,8 +4,16 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 namespace loopster {
+
+namespace {
+
+// A flag in each byte of a 64-bit word.
+constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+
+}  // namespace
 
 DamageTracker::DamageTracker(int tileSize) : m_tileSize(std::max(tileSize, 1)) {}
 
@@ -142,6 +150,15 @@ void DamageTracker::collect(std::uint8_t flag, std::uint8_t alsoSet) {
             m_tiles.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns);
         int column = 0;
         while (column < m_columns) {
+            // Most tiles are blank: eight at a time are passed over while none has the flag.
+            std::uint64_t eight = 0;
+            if (column + 8 <= m_columns) {
+                std::memcpy(&eight, tiles + column, sizeof eight);
+                if ((eight & (kEveryByte * std::uint64_t{flag})) == 0) {
+                    column += 8;
+                    continue;
+                }
+            }
             if ((tiles[column] & flag) == 0) {
                 ++column;
                 continue;
