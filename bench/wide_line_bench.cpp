@@ -1,7 +1,10 @@
 // What a frame's wide pen costs the Linux saver: the densest curve the randomiser can produce,
 // mapped to a 1920x1080 buffer, drawn with the two-pixel pen and taken away again by drawing it in
-// the background, as the saver's window does every frame.
+// the background, as the saver's window does every frame; and that with the rest of a frame's work
+// on the back buffer, the tracker's tiles.
 #include <benchmark/benchmark.h>
+
+#include <QImage>
 
 #include <memory>
 #include <vector>
@@ -10,13 +13,15 @@
 #include "display/pixel_mapping.h"
 #include "geometry/curve_tracer.h"
 #include "pattern/frame_table.h"
+#include "platform/qt/buffer_ink.h"
+#include "platform/qt/qt_gdi.h"
 #include "platform/qt/wide_line.h"
 
 namespace loopster {
 namespace {
 
-void BM_WideCurveDrawAndClear(benchmark::State& state) {
-    const int penWidth = static_cast<int>(state.range(0));
+// The densest curve's frames, mapped to 1920x1080.
+std::vector<std::unique_ptr<CurveBuffer>> densestFrames() {
     const auto [globals, genbox] = benchAnimation(60.0, 25);
     auto table = std::make_unique<FrameTable>();
     std::vector<std::unique_ptr<CurveBuffer>> curves;
@@ -26,6 +31,12 @@ void BM_WideCurveDrawAndClear(benchmark::State& state) {
         TraceCurve(i, *table, globals.PiValue, *curves.back());
         mapToPixels(*curves.back(), 1920.0f, 1080.0f, globals.FillRatio);
     }
+    return curves;
+}
+
+void BM_WideCurveDrawAndClear(benchmark::State& state) {
+    const int penWidth = static_cast<int>(state.range(0));
+    const std::vector<std::unique_ptr<CurveBuffer>> curves = densestFrames();
     std::vector<std::uint32_t> pixels(1920u * 1080u, 0xFF000000u);
     const PixelRows rows{pixels.data(), 1920, 1920, 1080};
     std::size_t index = 0;
@@ -41,6 +52,28 @@ void BM_WideCurveDrawAndClear(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WideCurveDrawAndClear)->Arg(2)->Arg(5)->Unit(benchmark::kMicrosecond);
+
+// The whole of a frame's work on the back buffer: the clear by what the last frame inked, the
+// two-pixel pen, and the tracker's tiles to show.
+void BM_WideCurveFrameInBuffer(benchmark::State& state) {
+    const std::vector<std::unique_ptr<CurveBuffer>> curves = densestFrames();
+    QImage buffer(1920, 1080, QImage::Format_RGB32);
+    buffer.fill(0xFF000000u);
+    BufferInk ink;
+    ink.reset(buffer, 0xFF000000u);
+    const PixelRows rows = rowsOf(buffer);
+    std::size_t index = 0;
+    for (auto _ : state) {
+        const CurveBuffer& curve = *curves[index];
+        ink.clear(buffer, 0xFF000000u);
+        fillWidePolyline(rows, curve.CurvePoints.data(), curve.PointCount + 1, 2, 0xFFFFC040u);
+        ink.inked(curve.CurvePoints.data(), curve.PointCount + 1, 2);
+        benchmark::DoNotOptimize(ink.damage().takeChanged().data());
+        benchmark::ClobberMemory();
+        index = (index + 1) % curves.size();
+    }
+}
+BENCHMARK(BM_WideCurveFrameInBuffer)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace loopster

@@ -1,0 +1,165 @@
+// What showing a frame costs on X11, with no random pattern in the way: the densest curve the
+// randomiser makes and a typical one, mapped to the screen of $DISPLAY and drawn frame after frame
+// at 30 frames per second into a shared-memory back buffer, cleared and put to a full-screen window
+// as the saver does. For each curve it prints the rectangles and 64-byte rows of pixels put per
+// frame and the CPU per frame of this program and of the X server, whose process id it is given:
+//
+//   present_bench XSERVER_PID [--no-put] [--no-wait]
+//
+// --no-put leaves the X server out (the buffer is drawn and cleared, nothing is sent), --no-wait
+// draws the frames one right after the other instead of 30 a second; together they show what the
+// frames cost with warm caches. A measuring program, not a test; bench/present-cost.sh runs it on
+// private Xvfbs.
+#include <xcb/xcb.h>
+
+#include <QImage>
+#include <QSize>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/bench_animation.h"
+#include "display/pixel_mapping.h"
+#include "geometry/curve_tracer.h"
+#include "pattern/frame_table.h"
+#include "platform/qt/buffer_ink.h"
+#include "platform/qt/qt_gdi.h"
+#include "platform/x11/x11_shm_presenter.h"
+
+namespace loopster {
+namespace {
+
+// CPU time of every thread of a process, in ns, from the scheduler's own accounting.
+double cpuNs(const std::string& pid) {
+    double total = 0.0;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + pid + "/task", error)) {
+        std::ifstream stat(task.path() / "schedstat");
+        double ns = 0.0;
+        if (stat >> ns) {
+            total += ns;
+        }
+    }
+    return total;
+}
+
+// A curve's frames, drawn at the given gears.
+struct Curve {
+    const char* name;
+    double fixedGearSize;
+    std::int16_t rollingGearSize;
+};
+
+int run(int argc, char** argv) {
+    bool put = true;
+    bool wait = true;
+    for (int k = 2; k < argc; ++k) {
+        const std::string flag = argv[k];
+        if (flag == "--no-put") {
+            put = false;
+        } else if (flag == "--no-wait") {
+            wait = false;
+        } else {
+            argc = 0;
+        }
+    }
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: present_bench XSERVER_PID [--no-put] [--no-wait]\n");
+        return 2;
+    }
+    const std::string server = argv[1];
+
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection) != 0) {
+        std::fprintf(stderr, "error: no X display\n");
+        return 1;
+    }
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const QSize size(screen->width_in_pixels, screen->height_in_pixels);
+    const xcb_window_t window = xcb_generate_id(connection);
+    const std::uint32_t values[] = {screen->black_pixel, 1};
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0,
+                      static_cast<std::uint16_t>(size.width()),
+                      static_cast<std::uint16_t>(size.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(connection, window);
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+
+    std::printf("%dx%d, %s, two-pixel pen, %s, per frame:\n", size.width(), size.height(),
+                wait ? "30 fps" : "no wait", put ? "put to the window" : "not put");
+    std::printf("%-18s %7s %13s %10s %14s\n", "curve", "rects", "64-byte rows", "this, us",
+                "X server, us");
+    for (const Curve& kind :
+         {Curve{"densest (481 pts)", 60.0, 25}, Curve{"typical (201 pts)", 100.0, 40}}) {
+        const auto [globals, genbox] = benchAnimation(kind.fixedGearSize, kind.rollingGearSize);
+        auto table = std::make_unique<FrameTable>();
+        std::vector<std::unique_ptr<CurveBuffer>> curves;
+        for (std::int16_t i = 0; i < globals.FrameCount; ++i) {
+            BuildFrame(i, genbox, globals, *table);
+            curves.push_back(std::make_unique<CurveBuffer>());
+            TraceCurve(i, *table, globals.PiValue, *curves.back());
+            mapToPixels(*curves.back(), static_cast<float>(size.width()),
+                        static_cast<float>(size.height()), globals.FillRatio);
+        }
+        auto presenter = X11ShmPresenter::create(connection, window, size);
+        if (!presenter) {
+            std::fprintf(stderr, "error: no MIT-SHM put to this display\n");
+            return 1;
+        }
+        QImage buffer(presenter->memory(), size.width(), size.height(),
+                      size.width() * static_cast<int>(sizeof(std::uint32_t)), QImage::Format_RGB32);
+        buffer.fill(0xFF000000u);
+        BufferInk ink;
+        ink.reset(buffer, 0xFF000000u);
+        const PixelRows rows = rowsOf(buffer);
+        long rects = 0;
+        long lines = 0;
+        const std::size_t frames = curves.size() * 2;
+        const double self0 = cpuNs("self");
+        const double server0 = cpuNs(server);
+        auto next = std::chrono::steady_clock::now();
+        for (std::size_t j = 0; j < frames; ++j) {
+            const CurveBuffer& curve = *curves[j % curves.size()];
+            presenter->settle();
+            ink.clear(buffer, 0xFF000000u);
+            fillWidePolyline(rows, curve.CurvePoints.data(), curve.PointCount + 1, 2, 0xFFFFC040u);
+            ink.inked(curve.CurvePoints.data(), curve.PointCount + 1, 2);
+            const std::vector<DamageRect>& changed = ink.damage().takeChanged();
+            rects += static_cast<long>(changed.size());
+            for (const DamageRect& rect : changed) {
+                lines +=
+                    static_cast<long>(rect.height()) * ((rect.right + 15) / 16 - rect.left / 16);
+            }
+            if (put) {
+                presenter->put(changed);
+            }
+            if (wait) {
+                next += std::chrono::microseconds(33333);
+                std::this_thread::sleep_until(next);
+            }
+        }
+        presenter->settle();
+        const double self = (cpuNs("self") - self0) / 1000.0 / static_cast<double>(frames);
+        const double xserver = (cpuNs(server) - server0) / 1000.0 / static_cast<double>(frames);
+        const auto count = static_cast<long>(frames);
+        std::printf("%-18s %7ld %13ld %10.1f %14.1f\n", kind.name, rects / count, lines / count,
+                    self, xserver);
+        std::fflush(stdout);
+        buffer = QImage();
+    }
+    xcb_disconnect(connection);
+    return 0;
+}
+
+}  // namespace
+}  // namespace loopster
+
+int main(int argc, char** argv) {
+    return loopster::run(argc, argv);
+}
