@@ -3,7 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+#include "display/pixel_mapping.h"
+#include "geometry/curve_tracer.h"
+#include "pattern/frame_table.h"
 #include "pattern/genbox.h"
 #include "pattern/pattern_globals.h"
 
@@ -28,6 +33,22 @@ inline BenchAnimation benchAnimation(double fixedGearSize, std::int16_t rollingG
     animation.genbox.Text7 = "-100";
     animation.genbox.Text8 = "99";
     return animation;
+}
+
+// Every frame of that animation, traced and mapped to pixels of a screen `width` by `height`.
+inline std::vector<std::unique_ptr<CurveBuffer>> benchFrames(double fixedGearSize,
+                                                             std::int16_t rollingGearSize,
+                                                             float width, float height) {
+    const auto [globals, genbox] = benchAnimation(fixedGearSize, rollingGearSize);
+    auto table = std::make_unique<FrameTable>();
+    std::vector<std::unique_ptr<CurveBuffer>> curves;
+    for (std::int16_t i = 0; i < globals.FrameCount; ++i) {
+        BuildFrame(i, genbox, globals, *table);
+        curves.push_back(std::make_unique<CurveBuffer>());
+        TraceCurve(i, *table, globals.PiValue, *curves.back());
+        mapToPixels(*curves.back(), width, height, globals.FillRatio);
+    }
+    return curves;
 }
 
 }  // namespace loopster

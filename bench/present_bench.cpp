@@ -25,9 +25,6 @@
 #include <vector>
 
 #include "bench/bench_animation.h"
-#include "display/pixel_mapping.h"
-#include "geometry/curve_tracer.h"
-#include "pattern/frame_table.h"
 #include "platform/qt/buffer_ink.h"
 #include "platform/qt/qt_gdi.h"
 #include "platform/x11/x11_shm_presenter.h"
@@ -97,16 +94,9 @@ int run(int argc, char** argv) {
                 "X server, us");
     for (const Curve& kind :
          {Curve{"densest (481 pts)", 60.0, 25}, Curve{"typical (201 pts)", 100.0, 40}}) {
-        const auto [globals, genbox] = benchAnimation(kind.fixedGearSize, kind.rollingGearSize);
-        auto table = std::make_unique<FrameTable>();
-        std::vector<std::unique_ptr<CurveBuffer>> curves;
-        for (std::int16_t i = 0; i < globals.FrameCount; ++i) {
-            BuildFrame(i, genbox, globals, *table);
-            curves.push_back(std::make_unique<CurveBuffer>());
-            TraceCurve(i, *table, globals.PiValue, *curves.back());
-            mapToPixels(*curves.back(), static_cast<float>(size.width()),
-                        static_cast<float>(size.height()), globals.FillRatio);
-        }
+        const std::vector<std::unique_ptr<CurveBuffer>> curves =
+            benchFrames(kind.fixedGearSize, kind.rollingGearSize, static_cast<float>(size.width()),
+                        static_cast<float>(size.height()));
         auto presenter = X11ShmPresenter::create(connection, window, size);
         if (!presenter) {
             std::fprintf(stderr, "error: no MIT-SHM put to this display\n");

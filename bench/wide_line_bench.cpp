@@ -10,9 +10,6 @@
 #include <vector>
 
 #include "bench/bench_animation.h"
-#include "display/pixel_mapping.h"
-#include "geometry/curve_tracer.h"
-#include "pattern/frame_table.h"
 #include "platform/qt/buffer_ink.h"
 #include "platform/qt/qt_gdi.h"
 #include "platform/qt/wide_line.h"
@@ -22,16 +19,7 @@ namespace {
 
 // The densest curve's frames, mapped to 1920x1080.
 std::vector<std::unique_ptr<CurveBuffer>> densestFrames() {
-    const auto [globals, genbox] = benchAnimation(60.0, 25);
-    auto table = std::make_unique<FrameTable>();
-    std::vector<std::unique_ptr<CurveBuffer>> curves;
-    for (std::int16_t i = 0; i < globals.FrameCount; ++i) {
-        BuildFrame(i, genbox, globals, *table);
-        curves.push_back(std::make_unique<CurveBuffer>());
-        TraceCurve(i, *table, globals.PiValue, *curves.back());
-        mapToPixels(*curves.back(), 1920.0f, 1080.0f, globals.FillRatio);
-    }
-    return curves;
+    return benchFrames(60.0, 25, 1920.0f, 1080.0f);
 }
 
 void BM_WideCurveDrawAndClear(benchmark::State& state) {
