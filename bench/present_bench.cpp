@@ -56,17 +56,14 @@ struct Curve {
 int run(int argc, char** argv) {
     bool put = true;
     bool wait = true;
+    bool understood = argc >= 2;
     for (int k = 2; k < argc; ++k) {
         const std::string flag = argv[k];
-        if (flag == "--no-put") {
-            put = false;
-        } else if (flag == "--no-wait") {
-            wait = false;
-        } else {
-            argc = 0;
-        }
+        put = put && flag != "--no-put";
+        wait = wait && flag != "--no-wait";
+        understood = understood && (flag == "--no-put" || flag == "--no-wait");
     }
-    if (argc < 2) {
+    if (!understood) {
         std::fprintf(stderr, "usage: present_bench XSERVER_PID [--no-put] [--no-wait]\n");
         return 2;
     }
