@@ -16,7 +16,14 @@
 #   ROUNDS        rounds per size     (default 5)
 #   RUN_SECONDS   measured per run    (default 10; each run first settles for 2 s)
 #   SIZES         screen sizes        (default "1920x1080 3840x2160")
-# Every run draws its own random patterns, which is why the medians of several rounds count.
+#   PIN_TIME      a wall-clock time, e.g. "2026-12-07 12:00:00": the Linux loopsters run under
+#                 libfaketime (Debian faketime) with the clock of the day standing still at that
+#                 time, so that they draw the same patterns in every run (the seed is the time of
+#                 day; frames are paced by the monotonic clock, which runs on). xspirograph seeds
+#                 itself from its process id as well and keeps its own clock. Unset, every run
+#                 draws its own random patterns, which is why the medians of several rounds count.
+# CPU is the scheduler's own count in nanoseconds (/proc/PID/task/*/schedstat), not clock ticks:
+# a saver at 30 fps runs for only a few ticks' worth in a run.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -85,21 +92,29 @@ if [[ " ${programs[*]} " == *" scr"* ]]; then
     [ -n "$baseline_scr" ] && cp "$baseline_scr" "$prefix/drive_c/baseline.scr"
 fi
 
-# Clock ticks of utime + stime of every thread, fields 14 and 15 of /proc/PID/stat.
-cpu_ticks() {
-    local stat
-    stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
-    stat=${stat##*) }
-    # shellcheck disable=SC2086
-    set -- $stat
-    echo $((${12} + ${13}))
+# Nanoseconds on the CPU of every thread the process has now (the first field of each thread's
+# schedstat).
+cpu_ns() {
+    local total=0 file ns rest
+    for file in /proc/"$1"/task/*/schedstat; do
+        read -r ns rest 2>/dev/null <"$file" || continue
+        total=$((total + ns))
+    done
+    echo "$total"
 }
 now_ns() { date +%s%N; }
 
+pinned=()
+if [ -n "${PIN_TIME:-}" ]; then
+    faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
+    [ -f "$faketime_lib" ] || { echo "error: PIN_TIME needs $faketime_lib (Debian faketime)" >&2; exit 1; }
+    pinned=(env LD_PRELOAD="$faketime_lib" FAKETIME="$PIN_TIME" FAKETIME_DONT_FAKE_MONOTONIC=1)
+fi
+
 start_program() {
     case $1 in
-        linux) "$loopster" /s 2>/dev/null & ;;
-        linux-baseline) "$baseline_linux" /s 2>/dev/null & ;;
+        linux) "${pinned[@]}" "$loopster" /s 2>/dev/null & ;;
+        linux-baseline) "${pinned[@]}" "$baseline_linux" /s 2>/dev/null & ;;
         xspirograph) "$xspirograph" --root >/dev/null 2>&1 & ;;
         scr) "$wine" 'C:\loopster.scr' /s >/dev/null 2>&1 & ;;
         scr-baseline) "$wine" 'C:\baseline.scr' /s >/dev/null 2>&1 & ;;
@@ -132,15 +147,15 @@ for size in $sizes; do
             sleep "$settle"
             kill -0 "$run_pid" 2>/dev/null || { echo "error: $program ended by itself" >&2; exit 1; }
             t0=$(now_ns)
-            p0=$(cpu_ticks "$run_pid")
-            x0=$(cpu_ticks "$XVFB_PID")
+            p0=$(cpu_ns "$run_pid")
+            x0=$(cpu_ns "$XVFB_PID")
             w0=0
-            [[ $program == scr* ]] && w0=$(cpu_ticks "$server_pid")
+            [[ $program == scr* ]] && w0=$(cpu_ns "$server_pid")
             sleep "$seconds"
-            p1=$(cpu_ticks "$run_pid")
-            x1=$(cpu_ticks "$XVFB_PID")
+            p1=$(cpu_ns "$run_pid")
+            x1=$(cpu_ns "$XVFB_PID")
             w1=0
-            [[ $program == scr* ]] && w1=$(cpu_ticks "$server_pid")
+            [[ $program == scr* ]] && w1=$(cpu_ns "$server_pid")
             t1=$(now_ns)
             kill "$run_pid" 2>/dev/null || true
             wait "$run_pid" 2>/dev/null || true
@@ -159,20 +174,21 @@ for size in $sizes; do
     stop_private_xvfb
 done
 
-python3 - "$results" "$(getconf CLK_TCK)" "$rounds" "$seconds" "$(cut -d ' ' -f 1-3 /proc/loadavg)" <<'PY'
+python3 - "$results" "$rounds" "$seconds" "$(cut -d ' ' -f 1-3 /proc/loadavg)" "${PIN_TIME:-}" <<'PY'
 import statistics
 import sys
 
-path, hz, rounds, seconds, load = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
+path, rounds, seconds, load, pin = sys.argv[1:6]
 runs = {}
 for line in open(path):
     size, program, _, process, xserver, wineserver, ns = line.split()
     wall = int(ns) / 1e9
-    share = [int(v) / hz / wall * 100 for v in (process, xserver, wineserver)]
+    share = [int(v) / 1e9 / wall * 100 for v in (process, xserver, wineserver)]
     runs.setdefault((size, program), []).append(share + [sum(share)])
 
+pinned = f", patterns pinned at {pin}" if pin else ""
 print(f"CPU in % of one core, medians of {rounds} interleaved rounds of {seconds} s, "
-      f"30 fps, heavy lines (load average at the end: {load})")
+      f"30 fps, heavy lines{pinned} (load average at the end: {load})")
 print(f"{'size':<10} {'program':<15} {'process':>8} {'X server':>9} {'wineserver':>11} "
       f"{'total':>7}   totals of the rounds")
 median = {}
