@@ -9,12 +9,14 @@ packages=(
     clang libclang-rt-14-dev clang-format
     qt6-base-dev libgl-dev libxcb1-dev libxcb-shm0-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    wine64 fonts-wine
+    wine64 wine32:i386 fonts-wine
     xvfb xdotool x11-utils imagemagick python3
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
     desktop-file-utils libxml2-utils groff-base
     libwebp-dev libgif-dev webp
     xscreensaver dpkg-dev file lintian
+    sway weston grim qt6-wayland mate-screensaver dbus dbus-bin
+    debhelper nsis libfaketime
 )
 
 missing=()
@@ -34,5 +36,10 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
+# The shipped loopster.scr is a 32-bit program: 64-bit Wine runs it only with its 32-bit half,
+# which Debian packages for the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}"
