@@ -29,10 +29,12 @@ if grep -E '^(E|W):' "$out/lintian.log" >&2; then
 fi
 echo "ok: lintian: no error, no warning ($(grep -c '^I:' "$out/lintian.log" || true) informational tags)"
 
-fields=$(dpkg-deb --field "$deb" Package Version Section Depends Enhances)
+fields=$(dpkg-deb --field "$deb" Package Version Section Depends Recommends Enhances)
 grep -qx "Version: $version" <<<"$fields" || fail "the package version is not $version"
 grep -q '^Depends: .*libqt6widgets6' <<<"$fields" || fail "no shared-library dependencies: $fields"
 grep -qx 'Enhances: xscreensaver' <<<"$fields" || fail "the package does not enhance xscreensaver"
+# A Wayland session needs Qt's Wayland plugin, which Debian ships apart from Qt itself.
+grep -q '^Recommends: .*qt6-wayland' <<<"$fields" || fail "the package does not recommend qt6-wayland"
 
 root="$out/root"
 dpkg-deb -x "$deb" "$root"
