@@ -5,11 +5,13 @@
 #include <QByteArray>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QRegion>
 #include <QResizeEvent>
 #include <QScreen>
@@ -42,9 +44,13 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         setAttribute(Qt::WA_NoSystemBackground);
         setMouseTracking(true);
         setFocusPolicy(Qt::StrongFocus);
-        // Where the pointer cannot be parked out of sight, it is not drawn over the saver.
+        // Where the pointer cannot be parked out of sight, it is not drawn over the saver. A
+        // clear image rather than Qt::BlankCursor: for that, Qt 6.4 on Wayland sends the
+        // compositor nothing when the pointer enters, so the compositor's own pointer stays.
         if (!pointerCanBeParked()) {
-            setCursor(Qt::BlankCursor);
+            QPixmap clear(1, 1);
+            clear.fill(Qt::transparent);
+            setCursor(QCursor(clear));
         }
         // The hidden window already has the screen's size, so the first pattern is mapped to the
         // full screen rather than to a normal-sized window.
