@@ -24,6 +24,21 @@ sigset_t endingSignals() {
     return set;
 }
 
+// A hack asked to stop ends by that signal, as the daemon expects: its log then reads the ending
+// as the kill it sent rather than as an exit. The signal is still blocked, so raising it leaves
+// it pending, and the default action takes the process the moment it is unblocked.
+[[noreturn]] void endBySignal(int signal) {
+    std::fflush(nullptr);
+    std::signal(signal, SIG_DFL);
+    ::raise(signal);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    // Not reached unless the signal could not be delivered; the shell's convention then.
+    std::_Exit(128 + signal);
+}
+
 }  // namespace
 
 void blockEndingSignals() {
@@ -54,7 +69,10 @@ void HackEventLoop::pumpEvents() {
     // A signal that came in while the frame was drawn ends the run before anything else.
     signalfd_siginfo info{};
     if (m_signals >= 0 && ::read(m_signals, &info, sizeof info) == sizeof info) {
-        m_window.end(0, std::string());
+        // The shared memory goes first, on both sides, so that none outlives the process.
+        m_window.release();
+        xcb_flush(m_connection);
+        endBySignal(static_cast<int>(info.ssi_signo));
     }
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
         const auto type = static_cast<std::uint8_t>(event->response_type & 0x7F);

@@ -1,7 +1,8 @@
 // The hack's event wait: it blocks in poll() on the X connection and on a signal descriptor, so it
 // costs nothing between frames, and it ends the run there. SIGTERM, SIGINT and SIGHUP (the daemon
-// ends its hacks with SIGTERM) end it with status 0 within a frame's wait; a lost X connection or
-// a destroyed window ends it with status 1 and one line on stderr.
+// ends its hacks with SIGTERM) end it within a frame's wait: the shared memory is let go, then the
+// process dies by that same signal, as a hack is expected to; a lost X connection or a destroyed
+// window ends it with status 1 and one line on stderr.
 #pragma once
 
 #include <cstdint>
