@@ -18,6 +18,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 chmod 755 "$work"
 pids=()
+SWAY_DEBUG=()
 cleanup() {
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null || true
@@ -60,10 +61,14 @@ start_sway() {
     rm -f "$work/runtime"/wayland-* "$work/runtime"/sway-ipc.*
     setpriv --reuid=nobody --regid=nogroup --clear-groups \
         env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
-        WLR_RENDERER=pixman "$@" sway -c "$work/sway.conf" >"$work/sway.log" 2>&1 &
+        WLR_RENDERER=pixman "$@" sway "${SWAY_DEBUG[@]}" -c "$work/sway.conf" \
+        >"$work/sway.log" 2>&1 &
     sway_pid=$!
     pids+=("$sway_pid")
-    wayland_up() { compgen -G "$work/runtime/wayland-[0-9]*.lock" >/dev/null && compgen -G "$work/runtime/sway-ipc.*" >/dev/null; }
+    wayland_up() {
+        compgen -G "$work/runtime/wayland-[0-9]*.lock" >/dev/null &&
+            compgen -G "$work/runtime/sway-ipc.*" >/dev/null
+    }
     poll_until 10 wayland_up || fail "sway did not start"
     socket=$(compgen -G "$work/runtime/wayland-[0-9]*.lock")
     WAYLAND_NAME=$(basename "$socket" .lock)
@@ -145,7 +150,12 @@ cat >"$work/sway.conf" <<'EOF_CONF'
 output HEADLESS-1 resolution 800x600 position 0 0
 output HEADLESS-2 resolution 640x480 position 800 0
 EOF_CONF
+# Sway 1.7 (headless, pixman) repaints an output that a full-screen window moves to only where
+# the window later changes, though the window sends all its pixels again there, so the rest keeps
+# sway's grey; redrawing whole frames (-D damage=rerender) shows what the windows hold.
+SWAY_DEBUG=(-D damage=rerender)
 start_sway WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=2 WLR_LIBINPUT_NO_DEVICES=1
+SWAY_DEBUG=()
 echo "ok: sway runs headless as nobody on $WAYLAND_NAME"
 
 start_saver /s
@@ -160,13 +170,12 @@ while read -r mode x y w h ox oy ow oh; do
     [ "$mode" = 1 ] && [ "$x $y $w $h" = "$ox $oy $ow $oh" ] ||
         fail "a window is not full screen on its output: $mode $x $y $w $h on $ox $oy $ow $oh"
 done <<<"$windows"
-# Later frames replace the first; the window stays black between the curves. Only the first
-# output is held to it: on the second, sway 1.7 headless keeps showing its grey background around
-# the tiles that frames change, although the window sends all its pixels once it is full screen.
+# Later frames replace the first; the windows stay black between the curves.
 sleep 1
 shoot_wayland "$work/shot.ppm"
-black_share_at_least "$work/shot.ppm" 0 0 800 600 90 ||
-    fail "the compositor's background shows through the saver window"
+black_share_at_least "$work/shot.ppm" 0 0 800 600 90 &&
+    black_share_at_least "$work/shot.ppm" 800 0 640 480 90 ||
+    fail "the compositor's background shows through a saver window"
 running "$saver_pid" || fail "the saver ended by itself"
 [ ! -s "$work/saver.log" ] || fail "the saver said: $(cat "$work/saver.log")"
 stop_saver
@@ -182,7 +191,8 @@ echo "ok: /c shows the dialog and says nothing"
 
 # Without Qt's Wayland plugins: the platforms folder replaced, in a private mount namespace, by a
 # copy of it without them, as a system without qt6-wayland has it.
-platforms="$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/x86_64-linux-gnu/qt6/plugins)/platforms"
+plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/x86_64-linux-gnu/qt6/plugins)
+platforms="$plugins/platforms"
 if unshare -m true 2>/dev/null; then
     mkdir -m 755 "$work/platforms"
     find "$platforms" -maxdepth 1 -name '*.so' ! -name '*wayland*' -exec cp {} "$work/platforms" \;
