@@ -24,10 +24,24 @@ sigset_t endingSignals() {
     return set;
 }
 
-// A hack asked to stop ends by that signal, as the daemon expects: its log then reads the ending
-// as the kill it sent rather than as an exit. The signal is still blocked, so raising it leaves
-// it pending, and the default action takes the process the moment it is unblocked.
-[[noreturn]] void endBySignal(int signal) {
+}  // namespace
+
+int exitCodeForSignal(int signal) {
+    return 128 + signal;
+}
+
+int endingSignalOf(int exitCode) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        if (exitCode == exitCodeForSignal(signal)) {
+            return signal;
+        }
+    }
+    return 0;
+}
+
+// The signal is still blocked, so raising it leaves it pending, and the default action takes the
+// process the moment it is unblocked.
+void endBySignal(int signal) {
     std::fflush(nullptr);
     std::signal(signal, SIG_DFL);
     ::raise(signal);
@@ -36,10 +50,8 @@ sigset_t endingSignals() {
     sigaddset(&set, signal);
     sigprocmask(SIG_UNBLOCK, &set, nullptr);
     // Not reached unless the signal could not be delivered; the shell's convention then.
-    std::_Exit(128 + signal);
+    std::_Exit(exitCodeForSignal(signal));
 }
-
-}  // namespace
 
 void blockEndingSignals() {
     const sigset_t set = endingSignals();
@@ -69,10 +81,8 @@ void HackEventLoop::pumpEvents() {
     // A signal that came in while the frame was drawn ends the run before anything else.
     signalfd_siginfo info{};
     if (m_signals >= 0 && ::read(m_signals, &info, sizeof info) == sizeof info) {
-        // The shared memory goes first, on both sides, so that none outlives the process.
-        m_window.release();
-        xcb_flush(m_connection);
-        endBySignal(static_cast<int>(info.ssi_signo));
+        // The window lets go of the shared memory first, then the process ends by the signal.
+        m_window.end(exitCodeForSignal(static_cast<int>(info.ssi_signo)), std::string());
     }
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
         const auto type = static_cast<std::uint8_t>(event->response_type & 0x7F);

@@ -14,6 +14,14 @@ struct xcb_connection_t;
 
 namespace loopster {
 
+// A hack asked to stop ends by that signal, as the daemon expects: its log then reads the ending
+// as the kill it sent rather than as an exit. The event loop asks for such an end with the shell's
+// exit code for a death by the signal (128 plus its number), which the hack's process turns back
+// into the signal; endingSignalOf gives 0 for any other code.
+int exitCodeForSignal(int signal);
+int endingSignalOf(int exitCode);
+[[noreturn]] void endBySignal(int signal);
+
 // Blocks the ending signals for the whole process, so that they wait in the signal descriptor
 // instead of killing it. Called first thing in main, before any other thread could exist.
 void blockEndingSignals();
