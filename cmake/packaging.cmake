@@ -22,6 +22,9 @@ else()
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_DEBIAN_PACKAGE_ENHANCES xscreensaver)
+    # Qt's Wayland platform plugin lives in a package of its own. Recommended rather than required:
+    # an X11 desktop never loads it, and apt installs what is recommended unless told otherwise.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
     # CPack puts the summary first and indents these lines by one blank.
     set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "\

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as a user gets it: built by CPack from the release build, checked by lintian
 # (no error and no warning), unpacked with dpkg-deb, its files checked with the tools that read
-# them, and the packaged hack run under the real xscreensaver daemon.
+# them, and the packaged hack run under the real xscreensaver daemon and as the screensaver theme of
+# MATE.
 set -euo pipefail
 
 build=${1:?usage: deb_package_test.sh BUILD_DIRECTORY}
@@ -29,10 +30,12 @@ if grep -E '^(E|W):' "$out/lintian.log" >&2; then
 fi
 echo "ok: lintian: no error, no warning ($(grep -c '^I:' "$out/lintian.log" || true) informational tags)"
 
-fields=$(dpkg-deb --field "$deb" Package Version Section Depends Enhances)
+fields=$(dpkg-deb --field "$deb" Package Version Section Depends Recommends Enhances)
 grep -qx "Version: $version" <<<"$fields" || fail "the package version is not $version"
 grep -q '^Depends: .*libqt6widgets6' <<<"$fields" || fail "no shared-library dependencies: $fields"
 grep -qx 'Enhances: xscreensaver' <<<"$fields" || fail "the package does not enhance xscreensaver"
+# A Wayland session needs Qt's Wayland plugin, which Debian ships apart from Qt itself.
+grep -q '^Recommends: .*qt6-wayland' <<<"$fields" || fail "the package does not recommend qt6-wayland"
 
 root="$out/root"
 dpkg-deb -x "$deb" "$root"
@@ -59,6 +62,9 @@ desktop-file-validate "$root/usr/share/applications/screensavers/loopster.deskto
 grep -qx 'Exec=/usr/libexec/xscreensaver/loopster --root' \
     "$root/usr/share/applications/screensavers/loopster.desktop" ||
     fail "the screen-saver entry does not start the installed hack"
+# mate-screensaver and xfce4-screensaver both read it.
+grep -qx 'OnlyShowIn=MATE;XFCE;' "$root/usr/share/applications/screensavers/loopster.desktop" ||
+    fail "the screen-saver entry is not shown by both MATE and XFCE"
 for page in man1/loopster.1.gz man6/loopster.6x.gz; do
     zcat "$root/usr/share/man/$page" | groff -man -Tutf8 -ww >/dev/null 2>"$out/groff.log"
     [ ! -s "$out/groff.log" ] || fail "$page has warnings: $(cat "$out/groff.log")"
@@ -67,3 +73,4 @@ echo "ok: the dialog XML, the desktop entries and the manual pages read cleanly"
 
 "$here/../platform/xscreensaver/daemon_e2e_test.sh" "$root/usr/libexec/xscreensaver/loopster"
 echo "ok: the packaged hack runs under the daemon"
+"$here/mate_test.sh" "$root"

@@ -16,6 +16,7 @@ packages=(
     libwebp-dev libgif-dev webp
     xscreensaver dpkg-dev file lintian
     sway weston grim qt6-wayland mate-screensaver dbus dbus-bin
+    libglib2.0-bin dconf-gsettings-backend procps
     debhelper nsis libfaketime
 )
 

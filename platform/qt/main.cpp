@@ -2,6 +2,7 @@
 // Main returns only in settings mode, which then runs Qt's event loop until the dialog ends the
 // process; in saver mode the render loop pumps the events itself and the process ends inside it.
 #include <QApplication>
+#include <QRegularExpression>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
@@ -30,26 +31,56 @@ namespace {
 loopster::Process* startingProcess = nullptr;
 std::vector<QString> heldMessages;
 
-std::string noDisplayMessage() {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+// Where the display was looked for, as the environment names it. Qt tries Wayland first where
+// both are set, then X11, so both are named then.
+std::string displayNamed() {
     std::string where;
-    if (platform != nullptr && platform[0] != '\0') {
-        where = std::string("QT_QPA_PLATFORM=") + platform;
-    } else if (x11 != nullptr && x11[0] != '\0') {
-        where = std::string("DISPLAY=") + x11;
-    } else if (wayland != nullptr && wayland[0] != '\0') {
-        where = std::string("WAYLAND_DISPLAY=") + wayland;
-    } else {
-        where = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0') {
+            where += (where.empty() ? "" : ", ") + std::string(name) + "=" + value;
+        }
     }
-    return "loopster: no display could be opened (" + where + ")";
+    return where.empty() ? "neither DISPLAY nor WAYLAND_DISPLAY is set" : where;
+}
+
+// The Qt platform plugin that Qt looked for and did not find, from its own warning; empty when
+// every plugin it tried was there (and so the display itself could not be opened).
+QString missingPlugin() {
+    static const QRegularExpression notFound(
+        QStringLiteral("Could not find the Qt platform plugin \"([^\"]+)\""));
+    for (const QString& message : heldMessages) {
+        const QRegularExpressionMatch match = notFound.match(message);
+        if (match.hasMatch()) {
+            return match.captured(1);
+        }
+    }
+    return {};
+}
+
+// One line that names the cause and, where a Debian package brings the missing part, the remedy.
+// Qt's Wayland plugins come apart from Qt itself; the X11 one comes with Qt's GUI library.
+std::string startFailureMessage() {
+    const QString plugin = missingPlugin();
+    if (plugin.isEmpty()) {
+        return "loopster: no display could be opened (" + displayNamed() + ")";
+    }
+    std::string remedy;
+    if (plugin.startsWith(QStringLiteral("wayland"))) {
+        remedy = "install the package qt6-wayland";
+    } else if (plugin == QStringLiteral("xcb")) {
+        remedy = "install the package libqt6gui6";
+    } else {
+        remedy = "set QT_QPA_PLATFORM to a platform that is installed, or unset it";
+    }
+    return "loopster: Qt's \"" + plugin.toStdString() +
+           "\" platform plugin is not installed, so no display could be opened (" + displayNamed() +
+           "); " + remedy;
 }
 
 void startupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg) {
-        startingProcess->showFatalError(noDisplayMessage());
+        startingProcess->showFatalError(startFailureMessage());
         startingProcess->endProcess(1);
     }
     heldMessages.push_back(qFormatLogMessage(type, context, message));

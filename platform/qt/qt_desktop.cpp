@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QRect>
 #include <QScreen>
+#include <QString>
 #include <algorithm>
 
 #include "common/twips.h"
@@ -36,12 +37,16 @@ double QtDesktop::screenHeightTwips() {
 // position lands where the system's own clamp puts it on smaller screens: the bottom-right pixel.
 void QtDesktop::SetCursorPos(int x, int y) {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
+    if (screen == nullptr || !pointerCanBeParked()) {
         return;
     }
     const QRect desktop = screen->virtualGeometry();
     QCursor::setPos(std::clamp(x, desktop.left(), desktop.right()),
                     std::clamp(y, desktop.top(), desktop.bottom()));
+}
+
+bool pointerCanBeParked() {
+    return !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
 }
 
 void QtDesktop::beep() {

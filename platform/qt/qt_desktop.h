@@ -15,4 +15,8 @@ class QtDesktop final : public Desktop {
     void beep() override;
 };
 
+// Whether this session lets a client move the pointer. Wayland does not (Qt only warns there), so
+// the saver windows hide the pointer instead of parking it.
+bool pointerCanBeParked();
+
 }  // namespace loopster

@@ -5,11 +5,13 @@
 #include <QByteArray>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QRegion>
 #include <QResizeEvent>
 #include <QScreen>
@@ -23,6 +25,7 @@
 #include "common/error_guard.h"
 #include "display/damage.h"
 #include "platform/qt/buffer_ink.h"
+#include "platform/qt/qt_desktop.h"
 #include "platform/qt/timing_log.h"
 #include "platform/x11/x11_shm_presenter.h"
 
@@ -41,6 +44,14 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         setAttribute(Qt::WA_NoSystemBackground);
         setMouseTracking(true);
         setFocusPolicy(Qt::StrongFocus);
+        // Where the pointer cannot be parked out of sight, it is not drawn over the saver. A
+        // clear image rather than Qt::BlankCursor: for that, Qt 6.4 on Wayland sends the
+        // compositor nothing when the pointer enters, so the compositor's own pointer stays.
+        if (!pointerCanBeParked()) {
+            QPixmap clear(1, 1);
+            clear.fill(Qt::transparent);
+            setCursor(QCursor(clear));
+        }
         // The hidden window already has the screen's size, so the first pattern is mapped to the
         // full screen rather than to a normal-sized window.
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -129,9 +140,11 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         // Qt answers an exposure by sending what its backing store holds, which the frames put
-        // straight to the window have not been kept in. Marking the widget dirty first makes Qt
-        // paint it from the back buffer before sending.
-        if (event->type() == QEvent::Expose && watched == windowHandle() && direct()) {
+        // straight to the window have not been kept in; on Wayland, a window sent full screen to
+        // another output is exposed with a fresh buffer of which Qt would paint only what changed,
+        // and the rest shows through. Marking the whole widget dirty first makes Qt paint it from
+        // the back buffer before sending.
+        if (event->type() == QEvent::Expose && watched == windowHandle()) {
             update();
         }
         return QWidget::eventFilter(watched, event);

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The hack end to end on a private Xvfb with two X screens. First on its own: it draws on a window
 # named by --window-id or XSCREENSAVER_WINDOW, reports bad options in one line each and keeps
-# drawing, follows the window's size from one pattern to the next, and ends with status 0 on
-# SIGTERM, SIGINT and SIGHUP, leaving no shared memory behind.
+# drawing, follows the window's size from one pattern to the next, and ends by SIGTERM, SIGINT and
+# SIGHUP themselves (as a hack should), leaving no shared memory behind.
 # Then under the real xscreensaver daemon, run as nobody since the daemon refuses to run hacks as
-# root: one launch per screen and none after, a curve on each screen, and a key press ends both.
+# root: one launch per screen and none after, a curve on each screen, and a key press ends both,
+# which the daemon logs as a normal end by its signal.
 # A destroyed window and, last, a lost X connection end it with status 1 and one line.
 set -euo pipefail
 
@@ -61,17 +62,17 @@ start_hack() {
     pids+=("$hack_pid")
 }
 
-# Ends the hack with the signal and expects status 0; prints how long it took.
+# Ends the hack with the signal and expects it to die by that signal; prints how long it took.
 expect_signal_end() {
     local signal=$1 start code=0
     start=$(date +%s%N)
     kill -s "$signal" "$hack_pid"
     # The hack is this shell's child: wait returns the moment it ends (the test's time limit
-    # catches one that never does).
+    # catches one that never does), with 128 plus the number of the signal that killed it.
     wait "$hack_pid" || code=$?
-    [ "$code" -eq 0 ] || fail "SIG$signal: exit status $code"
+    [ "$code" -eq $((128 + $(kill -l "$signal"))) ] || fail "SIG$signal: exit status $code"
     [ -z "$(segments_by "$hack_pid")" ] || fail "SIG$signal left shared memory behind"
-    echo "ok: SIG$signal ended the hack with status 0, leaving no shared memory" \
+    echo "ok: SIG$signal ended the hack by that signal, leaving no shared memory" \
         "($(ms_since "$start") ms as this shell saw it; bench/hack-exit-time.py measures it)"
 }
 
@@ -201,13 +202,28 @@ sleep 2
 grep -q '^loopster:' "$work/daemon.log" && fail "the hack wrote messages"
 echo "ok: the daemon launched one hack per screen (pids ${hack_pids[*]}), a curve on each"
 
+# Cycling makes the daemon end the running hacks with SIGTERM and reap them while it stays up, so
+# its log says how they ended; then it launches one on each screen again.
+as_nobody xscreensaver-command -cycle >/dev/null
+for pid in "${hack_pids[@]}"; do
+    poll_until 10 ended "$pid" || fail "cycling did not end hack $pid"
+    poll_until 5 grep -q "child pid $pid (.*) exited normally with SIGTERM" "$work/daemon.log" ||
+        fail "the daemon did not log hack $pid's end by SIGTERM as normal"
+    [ -z "$(segments_by "$pid")" ] || fail "hack $pid left shared memory behind"
+done
+grep -q 'exited abnormally' "$work/daemon.log" && fail "the daemon logged an abnormal end"
+four_launches() { [ "$(launches)" -ge 4 ]; }
+poll_until 20 four_launches || fail "cycling launched $(($(launches) - 2)) hacks, not 2"
+echo "ok: cycling ended both hacks by SIGTERM, which the daemon logs as normal, and started two"
+mapfile -t hack_pids < <(sed -n "s/.*forked \"${hack//\//\\/} --root\" in pid \([0-9]*\).*/\1/p" "$work/daemon.log" | tail -n 2)
+
 xdotool key shift
 for pid in "${hack_pids[@]}"; do
     poll_until 5 ended "$pid" || fail "the key press did not end hack $pid"
 done
 grep -q 'unblanking' "$work/daemon.log" || fail "the daemon did not unblank"
 sleep 1
-[ "$(launches)" -eq 2 ] || fail "a hack was launched after the key press"
+[ "$(launches)" -eq 4 ] || fail "a hack was launched after the key press"
 for pid in "${hack_pids[@]}"; do
     [ -z "$(segments_by "$pid")" ] || fail "hack $pid left shared memory behind"
 done

@@ -26,6 +26,33 @@ sigset_t endingSignals() {
 
 }  // namespace
 
+int exitCodeForSignal(int signal) {
+    return 128 + signal;
+}
+
+int endingSignalOf(int exitCode) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        if (exitCode == exitCodeForSignal(signal)) {
+            return signal;
+        }
+    }
+    return 0;
+}
+
+// The signal is still blocked, so raising it leaves it pending, and the default action takes the
+// process the moment it is unblocked.
+void endBySignal(int signal) {
+    std::fflush(nullptr);
+    std::signal(signal, SIG_DFL);
+    ::raise(signal);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    // Not reached unless the signal could not be delivered; the shell's convention then.
+    std::_Exit(exitCodeForSignal(signal));
+}
+
 void blockEndingSignals() {
     const sigset_t set = endingSignals();
     sigprocmask(SIG_BLOCK, &set, nullptr);
@@ -54,7 +81,8 @@ void HackEventLoop::pumpEvents() {
     // A signal that came in while the frame was drawn ends the run before anything else.
     signalfd_siginfo info{};
     if (m_signals >= 0 && ::read(m_signals, &info, sizeof info) == sizeof info) {
-        m_window.end(0, std::string());
+        // The window lets go of the shared memory first, then the process ends by the signal.
+        m_window.end(exitCodeForSignal(static_cast<int>(info.ssi_signo)), std::string());
     }
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
         const auto type = static_cast<std::uint8_t>(event->response_type & 0x7F);

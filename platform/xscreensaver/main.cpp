@@ -32,6 +32,26 @@ xcb_window_t rootWindow(xcb_connection_t* connection, int screenNumber) {
     return screens.rem != 0 ? screens.data->root : 0;
 }
 
+// The hack's process: the saver's, except that an end asked for with the exit code of a death by
+// an ending signal is that death, once the window has let go of its shared memory.
+class HackProcess final : public loopster::Process {
+  public:
+    HackProcess(int argc, char** argv) : m_process(argc, argv) {}
+
+    bool previousInstance() override { return m_process.previousInstance(); }
+    std::string commandLine() override { return m_process.commandLine(); }
+    void showFatalError(const std::string& message) override { m_process.showFatalError(message); }
+    [[noreturn]] void endProcess(int exitCode) override {
+        if (const int signal = loopster::endingSignalOf(exitCode)) {
+            loopster::endBySignal(signal);
+        }
+        m_process.endProcess(exitCode);
+    }
+
+  private:
+    loopster::QtProcess m_process;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,7 +81,7 @@ int main(int argc, char** argv) {
     const xcb_window_t target =
         options.windowId ? *options.windowId : rootWindow(connection, screenNumber);
 
-    QtProcess process(argc, argv);
+    HackProcess process(argc, argv);
     ForeignWindow window(connection, target, process);
     if (const auto problem = window.attach()) {
         std::fprintf(stderr, "loopster: %s\n", problem->c_str());

@@ -1,0 +1,258 @@
+#!/usr/bin/env bash
+# The saver on Wayland end to end, with sway as the compositor and no XWayland. Sway will not run
+# as root, so it and the saver run as nobody, in a private runtime folder (mode 0700).
+# First headless with two outputs: `loopster /s` puts a window full screen on each, covers it in
+# black and draws a curve around its centre, and says nothing; `loopster /c` shows the dialog. With
+# Qt's Wayland plugin hidden in a private mount namespace, as if qt6-wayland were not installed,
+# /s and /c end with one line naming the plugin and its package.
+# Then sway on its X11 backend inside a private Xvfb, whose pointer and keyboard xdotool drives as
+# a user would: no pointer is drawn over the saver, and a key, a click or moving the pointer ends
+# it.
+set -euo pipefail
+
+saver=${1:?usage: wayland_e2e_test.sh PATH_TO_LOOPSTER}
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/private-xvfb.sh
+. "$here/../../scripts/private-xvfb.sh"
+
+work=$(mktemp -d)
+chmod 755 "$work"
+pids=()
+SWAY_DEBUG=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    stop_private_xvfb
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    for log in saver.log sway.log; do
+        if [ -s "$work/$log" ]; then
+            echo "--- $log:" >&2
+            tail -n 30 "$work/$log" >&2
+        fi
+    done
+    exit 1
+}
+
+running() { kill -0 "$1" 2>/dev/null; }
+ended() { ! running "$1"; }
+
+mkdir -m 755 "$work/bin"
+install -m 755 "$saver" "$work/bin/loopster"
+mkdir -m 700 "$work/home" "$work/runtime"
+chown nobody:nogroup "$work/home" "$work/runtime"
+
+# Runs a command as nobody with a clean environment: the private home and runtime folder, the
+# compositor's display once it runs, and the given variables (NAME=value ...) before the command.
+as_nobody() {
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+        ${WAYLAND_NAME:+WAYLAND_DISPLAY="$WAYLAND_NAME"} "$@"
+}
+
+# Starts sway with the given backend variables and waits for its display and its IPC socket.
+start_sway() {
+    local socket
+    rm -f "$work/runtime"/wayland-* "$work/runtime"/sway-ipc.*
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+        WLR_RENDERER=pixman "$@" sway "${SWAY_DEBUG[@]}" -c "$work/sway.conf" \
+        >"$work/sway.log" 2>&1 &
+    sway_pid=$!
+    pids+=("$sway_pid")
+    wayland_up() {
+        compgen -G "$work/runtime/wayland-[0-9]*.lock" >/dev/null &&
+            compgen -G "$work/runtime/sway-ipc.*" >/dev/null
+    }
+    poll_until 10 wayland_up || fail "sway did not start"
+    socket=$(compgen -G "$work/runtime/wayland-[0-9]*.lock")
+    WAYLAND_NAME=$(basename "$socket" .lock)
+    SWAYSOCK=$(compgen -G "$work/runtime/sway-ipc.*")
+}
+
+stop_sway() {
+    kill "$sway_pid" 2>/dev/null || true
+    wait "$sway_pid" 2>/dev/null || true
+}
+
+# Starts the saver with the given arguments; sets saver_pid. Its stdout and stderr go to saver.log.
+start_saver() {
+    : >"$work/saver.log"
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+        WAYLAND_DISPLAY="$WAYLAND_NAME" "$work/bin/loopster" "$@" >"$work/saver.log" 2>&1 &
+    saver_pid=$!
+    pids+=("$saver_pid")
+}
+
+stop_saver() {
+    kill "$saver_pid" 2>/dev/null || true
+    wait "$saver_pid" 2>/dev/null || true
+}
+
+# A screenshot of every output as a binary PPM ($1), with the pointer when $2 is "cursor".
+shoot_wayland() {
+    XDG_RUNTIME_DIR="$work/runtime" WAYLAND_DISPLAY="$WAYLAND_NAME" \
+        grim ${2:+-c} -t ppm "$1" 2>/dev/null
+}
+
+# The windows of loopster that sway knows, one line each: "fullscreen x y width height" and the
+# output's "x y width height".
+loopster_windows() {
+    as_nobody SWAYSOCK="$SWAYSOCK" swaymsg -r -t get_tree | python3 -c '
+import json, sys
+def walk(node, output):
+    if node.get("type") == "output":
+        output = node["rect"]
+    if node.get("app_id") == "loopster" and node.get("visible"):
+        r = node["rect"]
+        print(node.get("fullscreen_mode"), r["x"], r["y"], r["width"], r["height"],
+              output["x"], output["y"], output["width"], output["height"])
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child, output)
+walk(json.load(sys.stdin), None)'
+}
+
+# True when at least $6 percent of the pixels in the rectangle LEFT TOP WIDTH HEIGHT of the
+# screenshot $1 are black: a saver window covers that area rather than the compositor's
+# background showing through.
+black_share_at_least() {
+    python3 - "$@" <<'PY'
+import sys
+path, left, top, width, height, percent = sys.argv[1], *map(int, sys.argv[2:7])
+data = open(path, "rb").read()
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace():
+        pos += 1
+    end = pos
+    while not data[end:end + 1].isspace():
+        end += 1
+    fields.append(data[pos:end])
+    pos = end
+pos += 1
+full = int(fields[1])
+black = 0
+for y in range(top, top + height):
+    row = data[pos + (y * full + left) * 3:pos + (y * full + left + width) * 3]
+    black += sum(1 for i in range(0, len(row), 3) if row[i:i + 3] == b"\0\0\0")
+sys.exit(0 if black * 100 >= percent * width * height else 1)
+PY
+}
+
+# --- Headless, two outputs side by side of different sizes.
+cat >"$work/sway.conf" <<'EOF_CONF'
+output HEADLESS-1 resolution 800x600 position 0 0
+output HEADLESS-2 resolution 640x480 position 800 0
+EOF_CONF
+# Sway 1.7 (headless, pixman) repaints an output that a full-screen window moves to only where
+# the window later changes, though the window sends all its pixels again there, so the rest keeps
+# sway's grey; redrawing whole frames (-D damage=rerender) shows what the windows hold.
+SWAY_DEBUG=(-D damage=rerender)
+start_sway WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=2 WLR_LIBINPUT_NO_DEVICES=1
+SWAY_DEBUG=()
+echo "ok: sway runs headless as nobody on $WAYLAND_NAME"
+
+start_saver /s
+both_drawn() {
+    shoot_wayland "$work/shot.ppm" &&
+        ink_in "$work/shot.ppm" 0 0 800 600 && ink_in "$work/shot.ppm" 800 0 640 480
+}
+poll_until 15 both_drawn || fail "no curve around the centre of each output"
+windows=$(loopster_windows)
+[ "$(wc -l <<<"$windows")" -eq 2 ] || fail "not two saver windows: $windows"
+while read -r mode x y w h ox oy ow oh; do
+    [ "$mode" = 1 ] && [ "$x $y $w $h" = "$ox $oy $ow $oh" ] ||
+        fail "a window is not full screen on its output: $mode $x $y $w $h on $ox $oy $ow $oh"
+done <<<"$windows"
+# Later frames replace the first; the windows stay black between the curves.
+sleep 1
+shoot_wayland "$work/shot.ppm"
+black_share_at_least "$work/shot.ppm" 0 0 800 600 90 &&
+    black_share_at_least "$work/shot.ppm" 800 0 640 480 90 ||
+    fail "the compositor's background shows through a saver window"
+running "$saver_pid" || fail "the saver ended by itself"
+[ ! -s "$work/saver.log" ] || fail "the saver said: $(cat "$work/saver.log")"
+stop_saver
+echo "ok: /s is full screen on both outputs, black with a curve on each, and says nothing"
+
+start_saver /c
+dialog_shown() { [ -n "$(loopster_windows)" ]; }
+poll_until 10 dialog_shown || fail "/c showed no window"
+running "$saver_pid" || fail "the dialog ended by itself"
+[ ! -s "$work/saver.log" ] || fail "the dialog said: $(cat "$work/saver.log")"
+stop_saver
+echo "ok: /c shows the dialog and says nothing"
+
+# Without Qt's Wayland plugins: the platforms folder replaced, in a private mount namespace, by a
+# copy of it without them, as a system without qt6-wayland has it.
+plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/x86_64-linux-gnu/qt6/plugins)
+platforms="$plugins/platforms"
+if unshare -m true 2>/dev/null; then
+    mkdir -m 755 "$work/platforms"
+    find "$platforms" -maxdepth 1 -name '*.so' ! -name '*wayland*' -exec cp {} "$work/platforms" \;
+    for mode in /s /c; do
+        code=0
+        unshare -m -- sh -c 'mount --bind "$1" "$2" && shift 2 && exec "$@"' sh \
+            "$work/platforms" "$platforms" \
+            setpriv --reuid=nobody --regid=nogroup --clear-groups \
+            env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+            WAYLAND_DISPLAY="$WAYLAND_NAME" "$work/bin/loopster" "$mode" \
+            >"$work/saver.log" 2>&1 || code=$?
+        [ "$code" -eq 1 ] || fail "$mode without the plugin ended with $code, not 1"
+        [ "$(wc -l <"$work/saver.log")" -eq 1 ] &&
+            grep -q '"wayland" platform plugin is not installed' "$work/saver.log" &&
+            grep -q 'install the package qt6-wayland' "$work/saver.log" ||
+            fail "$mode without the plugin said: $(cat "$work/saver.log")"
+    done
+    echo "ok: without the Wayland plugin /s and /c say: $(cat "$work/saver.log")"
+else
+    echo "skip: no private mount namespace here, so the Wayland plugin cannot be hidden"
+fi
+stop_sway
+
+# --- Sway on its X11 backend, one 1024x768 output filling a private Xvfb, so that xdotool's
+# pointer and keys reach it as a user's would.
+start_private_xvfb 1024x768 "$work"
+: >"$work/sway.conf"
+start_sway WLR_BACKENDS=x11 WLR_X11_OUTPUTS=1 DISPLAY="$DISPLAY"
+sway_window() { xwininfo -root -children | grep -q '^ *0x[0-9a-f]* .*1024x768+0+0'; }
+poll_until 10 sway_window || fail "sway's X11 window did not appear"
+
+x11_drawn() { shoot_wayland "$work/shot.ppm" && ink_in "$work/shot.ppm" 0 0 1024 768; }
+
+# The pointer rests at 40,40 while the saver starts; curves keep clear of the corners.
+xdotool mousemove 40 40
+start_saver /s
+poll_until 15 x11_drawn || fail "no curve on sway's X11 output"
+sleep 0.5
+shoot_wayland "$work/shot.ppm" cursor
+black_share_at_least "$work/shot.ppm" 24 24 48 48 100 || fail "a pointer is drawn over the saver"
+[ ! -s "$work/saver.log" ] || fail "the saver said: $(cat "$work/saver.log")"
+echo "ok: no pointer is drawn over the saver, and the saver says nothing"
+
+# Each way of ending it, on a saver that has drawn its first frames.
+for input in "key space" "click 1" \
+    "mousemove 300 300 sleep 0.2 mousemove 500 400 sleep 0.2 mousemove 700 500"; do
+    if ! running "$saver_pid"; then
+        xdotool mousemove 40 40
+        start_saver /s
+        poll_until 15 x11_drawn || fail "no curve before xdotool $input"
+    fi
+    # shellcheck disable=SC2086
+    xdotool $input
+    poll_until 5 ended "$saver_pid" || fail "xdotool $input did not end the saver"
+    code=0
+    wait "$saver_pid" || code=$?
+    [ "$code" -eq 0 ] || fail "xdotool $input ended the saver with status $code"
+    [ ! -s "$work/saver.log" ] || fail "the saver said: $(cat "$work/saver.log")"
+    echo "ok: xdotool $input ends the saver with status 0"
+done
+stop_sway
+
+echo "PASS"
