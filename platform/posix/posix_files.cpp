@@ -321,7 +321,7 @@ std::optional<FileFailure> ReplacementFile::open(const std::string& path) {
                        std::to_string(::getpid()) + "." + std::string(kRandomLength, 'X');
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
-        return failure("Cannot write in the folder " + folder, errno);
+        return failure("Cannot write " + m_target, errno);
     }
     m_fd = fd;
     m_temporary = name;

@@ -32,6 +32,8 @@ class ReplacementFile {
     bool write(const char* data, std::size_t size);
     // Puts the file in place; on failure the target is untouched and the reason is returned.
     std::optional<FileFailure> commit();
+    // True once a write has failed; commit() then gives the reason.
+    bool failed() const { return m_error != 0; }
     // The file that is replaced, with the links followed.
     const std::string& target() const { return m_target; }
 
