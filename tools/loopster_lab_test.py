@@ -338,13 +338,19 @@ class OutputFiles(unittest.TestCase):
                 self.assertEqual(kept.read(), "mine")
 
     def test_failures_give_the_real_cause_and_leave_nothing(self):
+        # An old file in a folder that cannot be written: the folder is the cause, not the file.
         os.chmod(self.folder, 0o755)
-        os.mkdir(self.out("read-only"), 0o555)
+        os.mkdir(self.out("read-only"))
+        with open(self.out("read-only/x.png"), "w") as old:
+            old.write("old")
+        os.chmod(self.out("read-only/x.png"), 0o666)
         os.chmod(self.out("read-only"), 0o555)
         code, _, err = self.render(self.out("read-only/x.png"), as_other_user)
         self.assertEqual(code, 1)
         self.assertIn("x.png: Permission denied", err)
-        self.assertEqual(os.listdir(self.out("read-only")), [])
+        self.assertEqual(os.listdir(self.out("read-only")), ["x.png"])
+        with open(self.out("read-only/x.png")) as old:
+            self.assertEqual(old.read(), "old")
 
         # Results that cannot be written to stdout are a failure, as is a number JSON cannot hold.
         with open("/dev/full", "w") as full:
