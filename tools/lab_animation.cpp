@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace loopster {
@@ -17,7 +18,7 @@ namespace {
 
 class WebpEncoder final : public AnimationEncoder {
   public:
-    explicit WebpEncoder(QSize size) {
+    WebpEncoder(QSize size, ByteOutput output) : m_output(std::move(output)) {
         WebPAnimEncoderOptions options;
         if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&m_config)) {
             throw EncodeError("the WebP library does not match its headers");
@@ -61,35 +62,40 @@ class WebpEncoder final : public AnimationEncoder {
         }
     }
 
-    QByteArray finish(int endMs) override {
+    void finish(int endMs) override {
         WebPData data;
         WebPDataInit(&data);
         if (!WebPAnimEncoderAdd(m_encoder, nullptr, endMs, nullptr) ||
             !WebPAnimEncoderAssemble(m_encoder, &data)) {
             throw EncodeError(std::string("WebP: ") + WebPAnimEncoderGetError(m_encoder));
         }
-        QByteArray bytes(reinterpret_cast<const char*>(data.bytes),
-                         static_cast<qsizetype>(data.size));
+        const bool written = m_output(reinterpret_cast<const char*>(data.bytes), data.size);
         WebPDataClear(&data);
-        return bytes;
+        if (!written) {
+            throw EncodeError("WebP: the file could not be written");
+        }
     }
 
   private:
+    ByteOutput m_output;
     WebPAnimEncoder* m_encoder = nullptr;
     WebPConfig m_config;
 };
 
-int appendToBytes(GifFileType* gif, const GifByteType* data, int length) {
-    static_cast<QByteArray*>(gif->UserData)
-        ->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length));
-    return length;
+// giflib's output function: its pieces go straight to the file. Short of the whole length, giflib
+// stops with a write error.
+int writeToOutput(GifFileType* gif, const GifByteType* data, int length) {
+    const auto& output = *static_cast<const ByteOutput*>(gif->UserData);
+    const bool written = length <= 0 || output(reinterpret_cast<const char*>(data),
+                                               static_cast<std::size_t>(length));
+    return written ? length : 0;
 }
 
 class GifEncoder final : public AnimationEncoder {
   public:
-    explicit GifEncoder(QSize size) {
+    GifEncoder(QSize size, ByteOutput output) : m_output(std::move(output)) {
         int error = 0;
-        m_gif = EGifOpen(&m_bytes, appendToBytes, &error);
+        m_gif = EGifOpen(&m_output, writeToOutput, &error);
         if (m_gif == nullptr) {
             throw EncodeError(std::string("GIF: ") + GifErrorString(error));
         }
@@ -152,12 +158,11 @@ class GifEncoder final : public AnimationEncoder {
         m_previous = pixels;
     }
 
-    QByteArray finish(int /*endMs*/) override {
+    void finish(int /*endMs*/) override {
         const int error = close();
         if (error != 0) {
             throw EncodeError(std::string("GIF: ") + GifErrorString(error));
         }
-        return m_bytes;
     }
 
   private:
@@ -219,7 +224,7 @@ class GifEncoder final : public AnimationEncoder {
         return QRect(QPoint(left, top), QPoint(right, bottom));
     }
 
-    QByteArray m_bytes;
+    ByteOutput m_output;
     GifFileType* m_gif = nullptr;
     QImage m_previous;
     std::vector<GifPixelType> m_line;
@@ -228,12 +233,12 @@ class GifEncoder final : public AnimationEncoder {
 
 }  // namespace
 
-std::unique_ptr<AnimationEncoder> webpEncoder(QSize size) {
-    return std::make_unique<WebpEncoder>(size);
+std::unique_ptr<AnimationEncoder> webpEncoder(QSize size, ByteOutput output) {
+    return std::make_unique<WebpEncoder>(size, std::move(output));
 }
 
-std::unique_ptr<AnimationEncoder> gifEncoder(QSize size) {
-    return std::make_unique<GifEncoder>(size);
+std::unique_ptr<AnimationEncoder> gifEncoder(QSize size, ByteOutput output) {
+    return std::make_unique<GifEncoder>(size, std::move(output));
 }
 
 }  // namespace loopster

@@ -1,20 +1,22 @@
 // loopster-lab: the pattern engine on the command line, for exploring the curves and for checking
 // the maths from outside the code, and pictures of the saver: a frame as PNG or SVG, a run as an
 // animation. Every result is JSON on stdout; bad arguments get a one-line error on stderr and exit
-// status 2, leaving no file; a run-time error of the engine or of writing a file exits with
-// status 1.
+// status 2, leaving no file; a run-time error of the engine, a number JSON cannot hold, or a
+// failure to write a file or stdout exits with status 1.
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QImage>
-#include <QSaveFile>
 #include <QSize>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -29,6 +31,7 @@
 #include "geometry/curve_tracer.h"
 #include "pattern/frame_table.h"
 #include "pattern/randomiser.h"
+#include "platform/posix/posix_files.h"
 #include "platform/random.h"
 #include "tools/lab_animation.h"
 #include "tools/lab_pictures.h"
@@ -82,8 +85,19 @@ long long integerArg(std::string_view text, const char* name, long long low, lon
     return value;
 }
 
-// The shortest text that reads back as the same double.
-std::string json(double value) {
+// A result that JSON cannot hold, such as a radius that overflows to infinity.
+struct OutputError {
+    std::string message;
+};
+
+// The shortest text that reads back as the same double. JSON has no infinity or NaN, so a value
+// that is not finite is an error naming the field rather than invalid output.
+std::string json(double value, const char* name = "a result") {
+    if (!std::isfinite(value)) {
+        throw OutputError{std::string(name) + " is " +
+                          (std::isnan(value) ? "not a number" : "infinite") +
+                          ", which JSON cannot hold; the inputs are too large"};
+    }
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     std::string text(buffer, result.ptr);
@@ -91,6 +105,20 @@ std::string json(double value) {
         text += ".0";
     }
     return text;
+}
+
+// Prints `text` and flushes stdout: results that never reached it (a full disk, a closed pipe) are
+// a failure, not a success.
+void writeResults(std::string_view text = {}) {
+    errno = 0;
+    std::cout << text;
+    std::cout.flush();
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout;
+    if (failed) {
+        const int error = errno;
+        throw OutputError{std::string("cannot write the results to stdout: ") +
+                          (error != 0 ? std::strerror(error) : "write error")};
+    }
 }
 
 std::string json(const std::string& text) {
@@ -150,12 +178,15 @@ void frame(const std::vector<std::string_view>& args) {
     auto table = std::make_unique<FrameTable>();
     BuildFrame(index, genbox, globals, *table);
     const FrameRecord& record = frameAt(*table, index);
-    std::cout << "{\"FixedRadius\": " << json(record.FixedRadius)
-              << ", \"RollingRadius\": " << json(record.RollingRadius)
-              << ", \"PenOffset\": " << json(record.PenOffset)
-              << ", \"StartAngle\": " << json(record.StartAngle)
-              << ", \"PenColor\": " << record.PenColor
-              << ", \"GearPosition\": " << record.GearPosition << "}\n";
+    // Built whole first, so that a number JSON cannot hold leaves no half-printed object.
+    std::ostringstream out;
+    out << "{\"FixedRadius\": " << json(record.FixedRadius, "FixedRadius")
+        << ", \"RollingRadius\": " << json(record.RollingRadius, "RollingRadius")
+        << ", \"PenOffset\": " << json(record.PenOffset, "PenOffset")
+        << ", \"StartAngle\": " << json(record.StartAngle, "StartAngle")
+        << ", \"PenColor\": " << record.PenColor << ", \"GearPosition\": " << record.GearPosition
+        << "}\n";
+    std::cout << out.str();
 }
 
 void patterns(const std::vector<std::string_view>& args) {
@@ -196,7 +227,8 @@ void patterns(const std::vector<std::string_view>& args) {
         lines += ", \"Picture1\": " + std::to_string(genbox.Picture1) +
                  ", \"Picture2\": " + std::to_string(genbox.Picture2) + "}\n";
         if (lines.size() > 1 << 16) {
-            std::cout << lines;
+            // Output that cannot be written ends the run at once.
+            writeResults(lines);
             lines.clear();
         }
     }
@@ -242,19 +274,26 @@ struct WriteError {
     std::string message;
 };
 
-// Writes the file whole or not at all: the bytes go to a temporary file beside it, which replaces
-// it only once everything is written, and is removed on any failure.
-template <typename Write>
-void writeFile(const std::string& path, Write write) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit()) {
-        throw WriteError{"cannot write " + path + ": " + file.errorString().toStdString()};
+// An output file, written whole or not at all (see ReplacementFile): opened before the work, so
+// that a target that cannot be written costs nothing, and put in place only once complete.
+class OutputFile {
+  public:
+    explicit OutputFile(const std::string& path) {
+        if (const auto failure = m_file.open(path)) {
+            throw WriteError{failure->reason};
+        }
     }
-}
+    bool write(const char* data, std::size_t size) { return m_file.write(data, size); }
+    void commit() {
+        if (const auto failure = m_file.commit()) {
+            throw WriteError{failure->reason};
+        }
+    }
+    bool failed() const { return m_file.failed(); }
 
-void writeBytes(const std::string& path, const QByteArray& bytes) {
-    writeFile(path, [&bytes](QSaveFile& file) { return file.write(bytes) == bytes.size(); });
-}
+  private:
+    ReplacementFile m_file;
+};
 
 std::string jsonText(const std::string& text) {
     std::string quoted = "\"";
@@ -315,7 +354,7 @@ void render(const std::vector<std::string_view>& args) {
         } else if (name == "--width") {
             width = static_cast<int>(integerArg(value, "--width", 1, 2));
         } else if (name == "--colour") {
-            colour = static_cast<std::int32_t>(integerArg(value, "--colour", 0, 16777216));
+            colour = static_cast<std::int32_t>(integerArg(value, "--colour", 0, 16777215));
         } else {
             out = outputArg(value, {"png", "svg"});
         }
@@ -325,13 +364,20 @@ void render(const std::vector<std::string_view>& args) {
     }
 
     const auto mapped = mappedCurve(record, *size);
+    OutputFile file(out->first);
     if (out->second == "svg") {
         const std::string svg = svgFrame(*mapped, *size, width, colour);
-        writeBytes(out->first, QByteArray(svg.data(), static_cast<qsizetype>(svg.size())));
+        file.write(svg.data(), svg.size());
     } else {
-        const QImage image = drawnFrame(*mapped, *size, width, colour);
-        writeFile(out->first, [&image](QSaveFile& file) { return image.save(&file, "PNG"); });
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!drawnFrame(*mapped, *size, width, colour).save(&buffer, "PNG")) {
+            throw EncodeError("PNG: the picture could not be encoded");
+        }
+        file.write(png.constData(), static_cast<std::size_t>(png.size()));
     }
+    file.commit();
     std::cout << "{\"out\": " << jsonText(out->first) << ", \"width\": " << size->width()
               << ", \"height\": " << size->height() << ", \"PointCount\": " << mapped->PointCount
               << "}\n";
@@ -383,12 +429,28 @@ void animate(const std::vector<std::string_view>& args) {
         }
     };
 
-    const auto encoder = out->second == "webp" ? webpEncoder(run.size) : gifEncoder(run.size);
-    const int frames = playSaver(run, *encoder, showProgress ? progress : nullptr);
+    OutputFile file(out->first);
+    const ByteOutput output = [&file](const char* data, std::size_t length) {
+        return file.write(data, length);
+    };
+    int frames = 0;
+    try {
+        const auto encoder =
+            out->second == "webp" ? webpEncoder(run.size, output) : gifEncoder(run.size, output);
+        frames = playSaver(run, *encoder, showProgress ? progress : nullptr);
+        encoder->finish(run.milliseconds);
+    } catch (const EncodeError&) {
+        // When the file could not be written, that is the cause to report, with its reason;
+        // committing a failed file only removes its temporary and says why.
+        if (file.failed()) {
+            file.commit();
+        }
+        throw;
+    }
     if (showProgress) {
         std::fputc('\n', stderr);
     }
-    writeBytes(out->first, encoder->finish(run.milliseconds));
+    file.commit();
     std::cout << "{\"out\": " << jsonText(out->first) << ", \"width\": " << run.size.width()
               << ", \"height\": " << run.size.height() << ", \"frames\": " << frames
               << ", \"milliseconds\": " << run.milliseconds << "}\n";
@@ -420,6 +482,7 @@ int run(int argc, char** argv) {
         } else {
             throw UsageError{"unknown command '" + std::string(command) + "'; try --help"};
         }
+        writeResults();
     } catch (const UsageError& error) {
         std::cerr << "loopster-lab: " << error.message << '\n';
         return 2;
@@ -431,6 +494,9 @@ int run(int argc, char** argv) {
         return 1;
     } catch (const EncodeError& error) {
         std::cerr << "loopster-lab: " << error.what() << '\n';
+        return 1;
+    } catch (const OutputError& error) {
+        std::cerr << "loopster-lab: " << error.message << '\n';
         return 1;
     }
     return 0;

@@ -6,6 +6,7 @@ import json
 import math
 import os
 import random
+import stat
 import subprocess
 import sys
 import tempfile
@@ -259,6 +260,8 @@ class Pictures(unittest.TestCase):
                      ("render", 500, 200, 0, 0, -100, "--size", "10x10", "--out", self.out("f.jpg")),
                      ("render", 500, 200, 0, 0, -100, "--size", "10x10", "--width", 3,
                       "--out", self.out("f.svg")),
+                     ("render", 500, 200, 0, 0, -100, "--size", "10x10", "--colour", 16777216,
+                      "--out", self.out("f.png")),
                      ("animate", "--seed", 1, "--seconds", 1, "--size", "10x10", "--fps", 101,
                       "--out", self.out("old.gif")),
                      ("animate", "--seed", 1, "--seconds", 0, "--size", "10x10",
@@ -276,6 +279,102 @@ class Pictures(unittest.TestCase):
         self.assertEqual(code, 1)
         self.assertEqual(len(err.strip().splitlines()), 1, err)
         self.assertIn("missing/f.png", err)
+
+
+def as_other_user(*args):
+    """The command as an unprivileged user when running as root, whom no folder's mode stops."""
+    return ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", *args] \
+        if os.geteuid() == 0 else list(args)
+
+
+class OutputFiles(unittest.TestCase):
+    """Every output goes into place by a rename, only over a regular file or nothing, and a failure
+    names the file and its real cause."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp()
+        self.addCleanup(subprocess.run, ["rm", "-rf", self.folder])
+
+    def out(self, name):
+        return os.path.join(self.folder, name)
+
+    def render(self, out, command=lambda *a: list(a)):
+        done = subprocess.run(command(LAB, "render", "100", "40", "20", "0", "100", "--size",
+                                      "64x64", "--out", out),
+                              capture_output=True, text=True, timeout=60)
+        return done.returncode, done.stdout, done.stderr
+
+    def test_only_regular_files_are_replaced_and_nothing_else_is_touched(self):
+        # What a user keeps beside the output, named as a careless clean-up would match it.
+        for name in ("x.png.backup", "x.png.orig01", ".x.png.before"):
+            with open(self.out(name), "w") as kept:
+                kept.write("mine")
+            os.utime(self.out(name), (0, 0))
+        with open(self.out("x.png"), "w") as old:
+            old.write("old")
+        self.assertEqual(self.render(self.out("x.png"))[0], 0)
+        self.assertEqual(self.render(self.out("x.png"))[0], 0)
+        # Through a link to a regular file, the file is replaced and the link kept.
+        os.symlink("x.png", self.out("link.png"))
+        self.assertEqual(self.render(self.out("link.png"))[0], 0)
+        self.assertTrue(os.path.islink(self.out("link.png")))
+        # A FIFO (directly or at the end of a link) and a folder are refused, one line each.
+        os.mkfifo(self.out("pipe.png"))
+        os.symlink("pipe.png", self.out("to-pipe.png"))
+        os.mkdir(self.out("folder.png"))
+        for target, kind in [("pipe.png", "a FIFO"), ("to-pipe.png", "a FIFO"),
+                             ("folder.png", "a directory")]:
+            code, out, err = self.render(self.out(target))
+            self.assertEqual((code, out), (1, ""), target)
+            self.assertEqual(len(err.strip().splitlines()), 1, err)
+            self.assertIn(kind + ", not a regular file", err)
+        self.assertTrue(stat.S_ISFIFO(os.lstat(self.out("pipe.png")).st_mode))
+        self.assertTrue(os.path.isdir(self.out("folder.png")))
+        self.assertEqual(sorted(os.listdir(self.folder)),
+                         [".x.png.before", "folder.png", "link.png", "pipe.png", "to-pipe.png",
+                          "x.png", "x.png.backup", "x.png.orig01"])
+        for name in ("x.png.backup", "x.png.orig01", ".x.png.before"):
+            with open(self.out(name)) as kept:
+                self.assertEqual(kept.read(), "mine")
+
+    def test_failures_give_the_real_cause_and_leave_nothing(self):
+        # An old file in a folder that cannot be written: the folder is the cause, not the file.
+        os.chmod(self.folder, 0o755)
+        os.mkdir(self.out("read-only"))
+        with open(self.out("read-only/x.png"), "w") as old:
+            old.write("old")
+        os.chmod(self.out("read-only/x.png"), 0o666)
+        os.chmod(self.out("read-only"), 0o555)
+        code, _, err = self.render(self.out("read-only/x.png"), as_other_user)
+        self.assertEqual(code, 1)
+        self.assertIn("x.png: Permission denied", err)
+        self.assertEqual(os.listdir(self.out("read-only")), ["x.png"])
+        with open(self.out("read-only/x.png")) as old:
+            self.assertEqual(old.read(), "old")
+
+        # Results that cannot be written to stdout are a failure, as is a number JSON cannot hold.
+        with open("/dev/full", "w") as full:
+            done = subprocess.run([LAB, "curve", "100", "40", "20", "0", "100"], stdout=full,
+                                  stderr=subprocess.PIPE, text=True, timeout=60)
+        self.assertEqual(done.returncode, 1)
+        self.assertIn("stdout: No space left on device", done.stderr)
+        code, out, err = lab("frame", 0, 50, 1e308, 40, 0, 250, 0, 60, -100, -100, 255, 12582912)
+        self.assertEqual((code, out), (1, ""))
+        self.assertIn("FixedRadius is infinite", err)
+
+    def test_a_full_disk_is_reported_and_leaves_nothing(self):
+        if os.geteuid() != 0 or subprocess.run(["unshare", "-m", "true"]).returncode != 0:
+            self.skipTest("a tiny file system needs a private mount namespace")
+        # A 64 KB file system in a mount namespace of the lab's own; what is left on it is listed
+        # before it goes.
+        script = 'mount -t tmpfs -o size=64k tmpfs "$0" || exit 9; "$@"; code=$?; ls -A "$0"; exit $code'
+        done = subprocess.run(["unshare", "-m", "sh", "-c", script, self.folder, LAB, "animate",
+                               "--seed", "3", "--seconds", "3", "--size", "320x200",
+                               "--out", self.out("a.gif")],
+                              capture_output=True, text=True, timeout=60)
+        self.assertEqual((done.returncode, done.stdout), (1, ""), done.stderr)
+        self.assertEqual(done.stderr.strip(),
+                         f"loopster-lab: Cannot write {self.out('a.gif')}: No space left on device")
 
 
 class CommandLine(unittest.TestCase):

@@ -1,6 +1,7 @@
 // POSIX files in a private temporary folder: the exact-path lookup, bounded reads, replacement that
-// leaves no stray file, keeps the old one on failure, writes through symbolic links and clears away
-// what killed saves left, creation that never overwrites, and the XDG locations.
+// leaves no stray file, keeps the old one on failure, writes through symbolic links, refuses what
+// is no regular file and clears away what killed saves left (and nothing else), creation that never
+// overwrites, and the XDG locations.
 #include "platform/posix/posix_files.h"
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -126,10 +128,12 @@ TEST_F(PosixFilesTest, ReplaceWritesThroughSymbolicLinksAndKeepsThem) {
     EXPECT_EQ(read(real), "60\r\n2\r\n");
 }
 
-TEST_F(PosixFilesTest, ReplaceRemovesOnlyItsOwnStaleTemporaryFiles) {
+// What a killed save leaves is cleared away at the next save; a user's own files beside the
+// settings, whatever their names, survive every save.
+TEST_F(PosixFilesTest, ReplaceRemovesOnlyTheLeftoversOfKilledSaves) {
     const fs::path target = root / "tovren.txt";
     write(target, "old");
-    const auto make = [this](const char* name, bool old) {
+    const auto make = [this](const std::string& name, bool old) {
         const fs::path path = root / name;
         write(path, "30\r\n");
         if (old) {
@@ -137,35 +141,85 @@ TEST_F(PosixFilesTest, ReplaceRemovesOnlyItsOwnStaleTemporaryFiles) {
         }
         return path;
     };
-    const fs::path stale = make("tovren.txt.aB3xZ9", true);
-    // A mode-000 leftover from a save over a file of that mode.
-    const fs::path unreadable = make("tovren.txt.Q0q0Q0", true);
-    fs::permissions(unreadable, fs::perms::none);
-    // A save still running holds a lock on its file; a save just begun may not hold it yet.
-    const fs::path locked = make("tovren.txt.LkLk12", true);
+    // A process id that no longer runs: a child that has ended and been reaped.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string gone = std::to_string(child);
+    const std::string alive = std::to_string(::getppid());
+
+    const fs::path orphan = make(".tovren.txt.loopster-save." + gone + ".aB3xZ9", false);
+    const fs::path oldOrphan = make(".tovren.txt.loopster-save." + alive + ".Q0q0Q0", true);
+    // A save still running holds a lock on its file; one just begun may not hold it yet.
+    const fs::path locked = make(".tovren.txt.loopster-save." + gone + ".LkLk12", true);
     const int lockFd = ::open(locked.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(lockFd, LOCK_EX | LOCK_NB), 0);
-    const fs::path young = make("tovren.txt.yOuNg1", false);
-    // Not of our naming, or not an ordinary file.
+    const fs::path young = make(".tovren.txt.loopster-save." + alive + ".yOuNg1", false);
+    // The user's own files, old and with every near miss of the naming, and what is no ordinary
+    // file.
     const std::vector<fs::path> others = {
-        make("tovren.txt.bak", true), make("tovren.txt.abc12", true),
-        make("tovren.txt.abc-12", true), make("other.txt.aB3xZ9", true),
-        make("tovren.txt.aB3xZ9.1", true)};
-    fs::create_directory(root / "tovren.txt.Folder");
-    fs::create_symlink(stale, root / "tovren.txt.Linked");
+        make("tovren.txt.backup", true),
+        make("tovren.txt.BACKUP", true),
+        make("tovren.txt.orig01", true),
+        make("tovren.txt.before", true),
+        make("tovren.txt.aB3xZ9", true),
+        make("tovren.txt.loopster-save." + gone + ".aB3xZ9", true),
+        make(".tovren.txt.loopster-save." + gone + ".aB3xZ", true),
+        make(".tovren.txt.loopster-save." + gone + ".aB3xZ9.1", true),
+        make(".tovren.txt.loopster-save.x" + gone + ".aB3xZ9", true),
+        make(".other.txt.loopster-save." + gone + ".aB3xZ9", true)};
+    fs::create_directory(root / (".tovren.txt.loopster-save." + gone + ".Folder"));
+    fs::create_symlink(others[0], root / (".tovren.txt.loopster-save." + gone + ".Linked"));
 
     ASSERT_FALSE(files.replaceFile(target.string(), "new"));
-    EXPECT_EQ(read(target), "new");
-    EXPECT_FALSE(fs::exists(stale));
-    EXPECT_FALSE(fs::exists(unreadable));
+    ASSERT_FALSE(files.replaceFile(target.string(), "newer"));
+    EXPECT_EQ(read(target), "newer");
+    EXPECT_FALSE(fs::exists(orphan));
+    EXPECT_FALSE(fs::exists(oldOrphan));
     EXPECT_TRUE(fs::exists(locked));
     EXPECT_TRUE(fs::exists(young));
     for (const fs::path& other : others) {
-        EXPECT_TRUE(fs::exists(other)) << other;
+        EXPECT_EQ(read(other), "30\r\n") << other;
     }
-    EXPECT_TRUE(fs::is_directory(root / "tovren.txt.Folder"));
-    EXPECT_TRUE(fs::is_symlink(root / "tovren.txt.Linked"));
+    EXPECT_TRUE(fs::is_directory(root / (".tovren.txt.loopster-save." + gone + ".Folder")));
+    EXPECT_TRUE(fs::is_symlink(root / (".tovren.txt.loopster-save." + gone + ".Linked")));
     ::close(lockFd);
+}
+
+// Renaming over a FIFO or a device would turn it into a plain file and leave its reader with
+// nothing; such a target, also at the end of a link, is refused with one line and left as it is.
+TEST_F(PosixFilesTest, ReplaceRefusesWhatIsNoRegularFile) {
+    const fs::path fifo = root / "pipe.png";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(fifo, root / "link.png");
+    for (const fs::path& path : {fifo, root / "link.png"}) {
+        const auto refused = files.replaceFile(path.string(), "x");
+        ASSERT_TRUE(refused) << path;
+        EXPECT_NE(refused->reason.find("a FIFO, not a regular file"), std::string::npos)
+            << refused->reason;
+        EXPECT_EQ(refused->reason.find('\n'), std::string::npos);
+        EXPECT_TRUE(fs::is_fifo(fifo));
+    }
+    EXPECT_TRUE(fs::is_symlink(root / "link.png"));
+    EXPECT_EQ(entries(root), 2u);
+
+    // A file written in pieces through the buffer arrives whole.
+    ReplacementFile file;
+    ASSERT_FALSE(file.open((root / "big.bin").string()));
+    std::string expected;
+    for (int i = 0; i < 5000; ++i) {
+        const std::string piece(static_cast<std::size_t>(i % 97 + (i == 2500 ? 200000 : 0)),
+                                static_cast<char>('a' + i % 26));
+        ASSERT_TRUE(file.write(piece.data(), piece.size()));
+        expected += piece;
+    }
+    EXPECT_FALSE(fs::exists(root / "big.bin"));
+    ASSERT_FALSE(file.commit());
+    EXPECT_EQ(read(root / "big.bin"), expected);
+    EXPECT_EQ(entries(root), 3u);
 }
 
 TEST_F(PosixFilesTest, FailedReplaceKeepsTheOldContentAndSaysWhy) {

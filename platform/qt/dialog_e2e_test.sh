@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The settings dialog end to end, on a private Xvfb with a private home: `loopster /c` shows the
 # dialog and creates the marker file; a click on OK saves the defaults and ends the process; Return
-# (the focus starts on OK) saves what the dialog loaded; the close button, and the window destroyed
-# by another client, save nothing. Then `loopster /s` runs at the saved rate with the saved line
-# width.
+# (the focus starts on OK) saves what the dialog loaded and keeps the user's other files beside it;
+# the close button, and the window destroyed by another client, save nothing. Then `loopster /s`
+# runs at the saved rate with the saved line width.
 set -euo pipefail
 
 saver=${1:?usage: dialog_e2e_test.sh PATH_TO_LOOPSTER}
@@ -142,6 +142,18 @@ echo "ok: a click on OK at $ok_x,$ok_y saves 33 30 0D 0A 31 0D 0A and ends the p
 printf '10\n2\n' >"$settings"
 touch -d '2001-01-01' "$marker"
 marker_time=$(stat -c %Y "$marker")
+# The user's own old files beside the settings, and what a save killed before its rename left (its
+# process has ended): only the latter may go.
+folder=$(dirname "$settings")
+for name in tovren.txt.backup tovren.txt.BACKUP tovren.txt.orig01 tovren.txt.before; do
+    echo keep >"$folder/$name"
+    touch -d '1 min ago' "$folder/$name"
+done
+sh -c 'exit 0' &
+gone_pid=$!
+wait "$gone_pid"
+orphan="$folder/.tovren.txt.loopster-save.$gone_pid.Ab12Cd"
+printf '99\r\n1\r\n' >"$orphan"
 start_dialog
 # Real key presses go to the window with the input focus, which the dialog takes when it shows.
 xdotool windowfocus --sync "$window" key Return
@@ -150,6 +162,12 @@ expect_end "Return"
     fail "Return saved $(hex "$settings"), not 10 and heavy"
 [ "$(stat -c %Y "$marker")" = "$marker_time" ] || fail "a later start touched the marker file"
 echo "ok: Return saves the loaded 10 and heavy as 31 30 0D 0A 32 0D 0A; the marker stays untouched"
+for name in tovren.txt.backup tovren.txt.BACKUP tovren.txt.orig01 tovren.txt.before; do
+    [ "$(cat "$folder/$name" 2>/dev/null)" = keep ] || fail "the save removed the user's $name"
+    rm "$folder/$name"
+done
+[ ! -e "$orphan" ] || fail "the save left a killed save's temporary file behind"
+echo "ok: the save keeps the user's tovren.txt.backup and the like, and clears a killed save's file"
 
 # --- The close button saves nothing and ends the process.
 

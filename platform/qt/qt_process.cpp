@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "platform/posix/posix_environment.h"
 
@@ -28,11 +29,12 @@ std::string joinArguments(int argc, char** argv) {
     return line;
 }
 
-std::string instanceLockPath() {
+std::vector<std::string> instanceLockPaths() {
+    std::vector<std::string> paths;
     const std::string runtime = absolutePathFromEnvironment("XDG_RUNTIME_DIR");
     std::error_code error;
     if (!runtime.empty() && std::filesystem::is_directory(runtime, error)) {
-        return runtime + "/loopster.lock";
+        paths.push_back(runtime + "/loopster.lock");
     }
     std::string cache = absolutePathFromEnvironment("XDG_CACHE_HOME");
     if (cache.empty()) {
@@ -42,15 +44,37 @@ std::string instanceLockPath() {
         }
     }
     if (!cache.empty()) {
-        std::filesystem::create_directories(cache + "/loopster", error);
-        if (std::filesystem::is_directory(cache + "/loopster", error)) {
-            return cache + "/loopster/instance.lock";
-        }
+        paths.push_back(cache + "/loopster/instance.lock");
     }
     // Every user shares /tmp, so the lock there carries the user's id: one user's lock file can
     // never keep another user's saver from starting.
-    return "/tmp/loopster-" + std::to_string(::getuid()) + ".lock";
+    paths.push_back("/tmp/loopster-" + std::to_string(::getuid()) + ".lock");
+    return paths;
 }
+
+namespace {
+
+// The lock file at `path`, open, or -1 when it cannot serve: never through a symbolic link, and
+// only a regular file of this user's, since in a shared folder such as /tmp another user could
+// otherwise plant a file that they keep locked. The folder is created when missing (the runtime
+// folder is only ever offered when it exists).
+int openLockFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    if (fd < 0 && errno == ENOENT) {
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    }
+    struct stat info {};
+    if (fd >= 0 &&
+        (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid())) {
+        ::close(fd);
+        fd = -1;
+    }
+    return fd;
+}
+
+}  // namespace
 
 QtProcess::QtProcess(int argc, char** argv) : m_commandLine(joinArguments(argc, argv)) {}
 
@@ -58,27 +82,24 @@ bool QtProcess::previousInstance() {
     if (m_lockFd >= 0) {
         return false;
     }
-    const std::string path = instanceLockPath();
-    // Never through a symbolic link, and only a file of this user's: in a shared folder such as
-    // /tmp another user could otherwise plant a file that they keep locked.
-    m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
-    struct stat info {};
-    if (m_lockFd >= 0 &&
-        (::fstat(m_lockFd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid())) {
-        ::close(m_lockFd);
-        m_lockFd = -1;
+    // The first place that can hold a lock file is the one every instance uses: a runtime folder
+    // that cannot be written (or holds something else under the lock's name) must not leave two
+    // savers running, so the next place is tried.
+    for (const std::string& path : instanceLockPaths()) {
+        const int fd = openLockFile(path);
+        if (fd < 0) {
+            continue;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            m_lockFd = fd;
+            return false;
+        }
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        return held;
     }
-    if (m_lockFd < 0) {
-        // Without a lock file there is no telling; running twice is better than never running.
-        return false;
-    }
-    if (::flock(m_lockFd, LOCK_EX | LOCK_NB) == 0) {
-        return false;
-    }
-    const bool held = errno == EWOULDBLOCK;
-    ::close(m_lockFd);
-    m_lockFd = -1;
-    return held;
+    // Without any lock file there is no telling; running twice is better than never running.
+    return false;
 }
 
 void QtProcess::endProcess(int exitCode) {

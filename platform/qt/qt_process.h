@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/process.h"
 
@@ -29,9 +30,10 @@ class QtProcess final : public Process {
 // argv[1..] joined with single blanks: "/s", "/p 123", or "" without arguments.
 std::string joinArguments(int argc, char** argv);
 
-// $XDG_RUNTIME_DIR/loopster.lock; without a usable runtime folder, loopster/instance.lock in the
-// user's cache folder ($XDG_CACHE_HOME or ~/.cache), created when missing; without either,
-// /tmp/loopster-UID.lock, one for each user.
-std::string instanceLockPath();
+// Where the instance lock may be, best first: $XDG_RUNTIME_DIR/loopster.lock when that folder
+// exists, loopster/instance.lock in the user's cache folder ($XDG_CACHE_HOME or ~/.cache, created
+// when needed), and /tmp/loopster-UID.lock, one for each user. The lock is the first of these that
+// can be opened as this user's regular file.
+std::vector<std::string> instanceLockPaths();
 
 }  // namespace loopster

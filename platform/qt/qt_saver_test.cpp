@@ -323,7 +323,7 @@ TEST(QtProcessTest, ASecondInstanceFindsTheLockHeld) {
     const char* saved = std::getenv("XDG_RUNTIME_DIR");
     const std::string previous = saved == nullptr ? "" : saved;
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    EXPECT_EQ(instanceLockPath(), (runtime / "loopster.lock").string());
+    EXPECT_EQ(instanceLockPaths().front(), (runtime / "loopster.lock").string());
 
     std::vector<char*> argv{const_cast<char*>("loopster"), nullptr};
     QtProcess first(1, argv.data());
@@ -340,6 +340,52 @@ TEST(QtProcessTest, ASecondInstanceFindsTheLockHeld) {
     std::filesystem::remove_all(runtime);
 }
 
+// A runtime folder that cannot hold the lock (not writable, or something else under its name)
+// must not let a second saver run: both fall back to the lock in the cache folder.
+TEST(QtProcessTest, ARuntimeFolderThatCannotHoldTheLockFallsBackToTheCacheFolder) {
+    const std::filesystem::path root = std::filesystem::temp_directory_path() /
+                                       ("loopster-fallback-" + std::to_string(::getpid()));
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name,
+                           value == nullptr ? std::nullopt : std::optional<std::string>(value));
+    }
+    std::vector<char*> argv{const_cast<char*>("loopster"), nullptr};
+    // A folder's mode does not stop root, whom only the folder in the lock's place stops.
+    std::vector<bool> cases{false};
+    if (::geteuid() != 0) {
+        cases.push_back(true);
+    }
+    for (const bool unwritable : cases) {
+        const std::filesystem::path runtime = root / (unwritable ? "read-only" : "blocked");
+        std::filesystem::create_directories(runtime);
+        if (unwritable) {
+            std::filesystem::permissions(
+                runtime, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        } else {
+            std::filesystem::create_directory(runtime / "loopster.lock");
+        }
+        const std::filesystem::path cache = root / ("cache-" + std::to_string(unwritable));
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+        QtProcess first(1, argv.data());
+        QtProcess second(1, argv.data());
+        EXPECT_FALSE(first.previousInstance());
+        EXPECT_TRUE(second.previousInstance()) << runtime;
+        EXPECT_TRUE(std::filesystem::is_regular_file(cache / "loopster" / "instance.lock"));
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    }
+    for (const auto& [name, value] : saved) {
+        if (value) {
+            ::setenv(name, value->c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    std::filesystem::remove_all(root);
+}
+
 TEST(QtProcessTest, WithoutRuntimeOrCacheFolderEachUserHasALockOfTheirOwn) {
     std::vector<std::pair<const char*, std::optional<std::string>>> saved;
     for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
@@ -350,7 +396,7 @@ TEST(QtProcessTest, WithoutRuntimeOrCacheFolderEachUserHasALockOfTheirOwn) {
     }
     // Without $HOME the password database still names the user's own home.
     if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr) {
-        EXPECT_EQ(instanceLockPath(),
+        EXPECT_EQ(instanceLockPaths().front(),
                   std::string(entry->pw_dir) + "/.cache/loopster/instance.lock");
     }
     // A home that is a plain file has no cache folder: the lock in /tmp is still this user's.
@@ -359,7 +405,7 @@ TEST(QtProcessTest, WithoutRuntimeOrCacheFolderEachUserHasALockOfTheirOwn) {
         std::filesystem::temp_directory_path() / ("loopster-home-" + std::to_string(::getpid()));
     std::ofstream(plain) << "";
     ::setenv("HOME", plain.c_str(), 1);
-    EXPECT_EQ(instanceLockPath(), perUser);
+    EXPECT_EQ(instanceLockPaths().back(), perUser);
     std::filesystem::remove(plain);
 
     for (const auto& [name, value] : saved) {
