@@ -3,14 +3,34 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <mmsystem.h>
+
 #include "platform/win32/win32_config_dialog.h"
 
 namespace loopster {
 
+namespace {
+
+// The timer period asked for while the saver runs, in milliseconds.
+constexpr UINT kTimerPeriodMs = 1;
+
+}  // namespace
+
+Win32Clock::~Win32Clock() {
+    if (m_finePeriod) {
+        timeEndPeriod(kTimerPeriodMs);
+    }
+}
+
 std::int32_t Win32Clock::GetTickCount() {
-    // The 32-bit counter read as signed: the conversion is modular, so the counter's wrap turns
-    // into the signed jump that the render loop's modular deadline arithmetic expects.
-    return static_cast<std::int32_t>(::GetTickCount());
+    if (!m_finePeriod) {
+        // Fails only for a period outside the system's range; the tick then moves as it can.
+        m_finePeriod = timeBeginPeriod(kTimerPeriodMs) == TIMERR_NOERROR;
+    }
+    // Milliseconds since the system started, in 32 bits like GetTickCount, read as signed: the
+    // conversion is modular, so the counter's wrap turns into the signed jump that the render
+    // loop's modular deadline arithmetic expects.
+    return static_cast<std::int32_t>(timeGetTime());
 }
 
 float Win32Clock::secondsSinceMidnight() {
