@@ -55,9 +55,16 @@ void Win32EventLoop::pumpEvents() {
 
 void Win32EventLoop::waitForEvents(std::int32_t timeoutMs) {
     if (timeoutMs > 0) {
+        // The timeout comes from whole ticks, so the deadline's tick arrives between
+        // timeoutMs - 1 and timeoutMs from now. Windows ends a wait at the first timer interrupt
+        // after it has run out, and the tick moves at those interrupts: a wait of the full
+        // timeout ends one interrupt after the deadline's tick, every frame a millisecond late
+        // (29.4 fps for a set 30, 91 for 100). One millisecond less ends it at the deadline's
+        // own interrupt, and the caller checks the tick and waits on if that was too early.
+        const std::int32_t wait = timeoutMs > 1 ? timeoutMs - 1 : timeoutMs;
         // MWMO_INPUTAVAILABLE also wakes for input already in the queue but seen by an earlier
         // peek, so a key pressed during a frame never waits out the whole timeout.
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(timeoutMs), QS_ALLINPUT,
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(wait), QS_ALLINPUT,
                                     MWMO_INPUTAVAILABLE);
     }
     pumpEvents();
