@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run a Windows build under Wine: which of the two builds runs here.
 # The shipped loopster.scr is 32-bit; 64-bit Wine runs it through its 32-bit loader (Debian's
 # wine32:i386), which needs a kernel that executes 32-bit code. Where the kernel does not, the
