@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Measures what a frame costs the machine: the CPU of the saver, of the X server and (for the
 # Windows build under Wine) of the wine server, for `loopster /s` (Linux), `xspirograph --root`
-# (xscreensaver's spirograph, when installed) and `loopster.scr /s` (the x86_64 Windows build under
-# 64-bit Wine), one after the other in interleaved rounds on one private Xvfb per screen size, at
-# 1920x1080 and 3840x2160, 30 fps, heavy lines. Prints each run and the median of the rounds. A
+# (xscreensaver's spirograph, when installed) and `loopster.scr /s` (the shipped i686 Windows build
+# under 64-bit Wine, or the x86_64 build where this machine cannot execute 32-bit code), one after
+# the other in interleaved rounds on one private Xvfb per screen size, at 1920x1080 and 3840x2160,
+# 30 fps, heavy lines. Prints each run and the median of the rounds. A
 # measuring script, not a test: it asserts nothing.
 #
 #   bench/frame-cost.sh [BASELINE_SCR [BASELINE_LOOPSTER]]
@@ -12,7 +13,8 @@
 # BASELINE_LOOPSTER, another Linux loopster, join every round as "scr-baseline" and
 # "linux-baseline". The environment can change the rest:
 #   LOOPSTER      the Linux saver     (default build/linux-release/platform/qt/loopster)
-#   LOOPSTER_SCR  the Windows saver   (default build/mingw-x64-release/platform/win32/loopster.scr)
+#   LOOPSTER_SCR  the Windows saver   (default build/mingw-i686-release/platform/win32/loopster.scr,
+#                 or the mingw-x64-release one where 32-bit code does not run)
 #   ROUNDS        rounds per size     (default 5)
 #   RUN_SECONDS   measured per run    (default 10; each run first settles for 2 s)
 #   SIZES         screen sizes        (default "1920x1080 3840x2160")
@@ -34,7 +36,15 @@ root=$here/..
 baseline_scr=${1:-}
 baseline_linux=${2:-}
 loopster=${LOOPSTER:-$root/build/linux-release/platform/qt/loopster}
-scr=${LOOPSTER_SCR:-$root/build/mingw-x64-release/platform/win32/loopster.scr}
+# shellcheck source=../platform/win32/tests/wine_machine.sh
+. "$root/platform/win32/tests/wine_machine.sh"
+if runs_32bit_code; then
+    scr=${LOOPSTER_SCR:-$root/build/mingw-i686-release/platform/win32/loopster.scr}
+else
+    scr=${LOOPSTER_SCR:-$root/build/mingw-x64-release/platform/win32/loopster.scr}
+    [ -n "${LOOPSTER_SCR:-}" ] ||
+        echo "note: this machine cannot execute 32-bit code; measuring the x86_64 loopster.scr" >&2
+fi
 rounds=${ROUNDS:-5}
 seconds=${RUN_SECONDS:-10}
 sizes=${SIZES:-1920x1080 3840x2160}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Measures `loopster /s` on a private 1920x1080 Xvfb at 30 fps with heavy lines and prints the CPU
-# of the saver and of the X server, the frame interval and its jitter, the peak resident memory and
-# the time from exec to the first frame shown. It prints figures and asserts nothing.
+# Measures `loopster /s` on a private 1920x1080 Xvfb at 30 fps (or RATE) with heavy lines and
+# prints the CPU of the saver and of the X server, the frame interval and its jitter, the peak
+# resident memory and the time from exec to the first frame shown. It prints figures and asserts
+# nothing.
 #
 #   bench/saver-perf.sh [PATH_TO_LOOPSTER] [SECONDS] [SCREENS]
 #
@@ -18,7 +19,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 saver=${1:-$here/../build/linux-release/platform/qt/loopster}
 seconds=${2:-20}
 screens=${3:-1}
-rate=30
+# RATE sets another frame rate (5 to 100).
+rate=${RATE:-30}
 if [ ! -x "$saver" ]; then
     echo "error: $saver is missing; build it first" >&2
     exit 1

@@ -2,8 +2,9 @@
 # Checks a built loopster.scr from its PE headers, as `objdump -p` reports them: the right
 # architecture (PE32 for the i686 build that ships, PE32+ for the x86_64 build that the tests run),
 # the Windows GUI subsystem, imports from the system's own DLLs only (a static build must not need
-# the MinGW runtime DLLs on the user's machine), the release size limit, and the resources that
-# Windows looks for: the manifest, the version information, the icon and the dialog frame.
+# the MinGW runtime DLLs on the user's machine), the millisecond clock that paces the frames, the
+# release size limit, and the resources that Windows looks for: the manifest, the version
+# information, the icon and the dialog frame.
 #
 # Usage: check_executable.sh EXE OBJDUMP
 # The expected architecture follows from the objdump's target prefix (i686-... or x86_64-...).
@@ -70,6 +71,16 @@ for dll in "${dlls[@]}"; do
         *) fail "imports $dll, which is not a system DLL" ;;
     esac
 done
+
+# Frames are paced by timeGetTime under a 1 ms timer period. GetTickCount moves in 15.6 ms steps
+# on Windows (Wine moves it every millisecond, so no run under Wine would notice it coming back):
+# paced by it, a set 30 fps shows 21.
+mapfile -t functions < <(awk 'NF == 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print $3 }' <<<"$headers")
+imports_function() { printf '%s\n' "${functions[@]}" | grep -qx "$1"; }
+for wanted in timeGetTime timeBeginPeriod; do
+    imports_function "$wanted" || fail "does not import $wanted: the frames are not paced by the millisecond clock"
+done
+! imports_function GetTickCount || fail "imports GetTickCount, whose 15.6 ms steps on Windows slow the frame rate"
 
 size=$(stat -c %s "$exe")
 [ "$size" -lt "$max_bytes" ] || fail "size is $size bytes, the limit is $max_bytes"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the 64-bit loopster.scr under Wine as the screen-saver mechanism would, on a fresh prefix and
-# a private Xvfb display, and checks what a user sees and what lands on the disk:
+# Runs loopster.scr under Wine as the screen-saver mechanism would (the shipped i686 build, or the
+# x86_64 one where this machine cannot execute 32-bit code: see wine_machine.sh), on a fresh
+# prefix and a private Xvfb display, and checks what a user sees and what lands on the disk:
 #   - every switch other than /s and /c ends at once and touches no file;
 #   - /c shows the dialog, writes the marker file on the first load only, follows a click on the
 #     scroll bar's right arrow, saves exactly "31", CR LF, "1", CR LF on OK, shows a dragged value
@@ -20,6 +21,9 @@ if [ $# -ne 2 ]; then
 fi
 scr=$1
 workdir=$2
+# shellcheck source=wine_machine.sh
+. "$(dirname "$0")/wine_machine.sh"
+skip_unless_runnable_here "$scr"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 for tool in "$wine" "$wineserver"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs one Windows test program under 64-bit Wine: the emulator that CTest puts in front of every
-# cross-built test. The first argument is the Wine prefix to use (shared by the unit tests of one
+# cross-built test. A 32-bit program needs a kernel that runs 32-bit code (see wine_machine.sh);
+# a program that is not the build to run here ends with the skip code 77. The first argument is the Wine prefix to use (shared by the unit tests of one
 # build tree and created on first use); a private Xvfb display serves programs that open windows.
 # Runs on one prefix are serialised, and each ends by stopping the prefix's wineserver, so that no
 # Wine process outlives the display it was started on.
@@ -8,6 +9,9 @@ set -euo pipefail
 
 prefix=$1
 shift
+# shellcheck source=wine_machine.sh
+. "$(dirname "$0")/wine_machine.sh"
+skip_unless_runnable_here "$1"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 
