@@ -1,6 +1,7 @@
 // The render loop on one window per monitor: every monitor shows the same frame mapped to its own
 // size, the exit rules count the moves of all windows together, and a change of the monitors shows
-// with the next pattern or, during a long one, within a few frames. With one monitor the loop talks to the window exactly as to a single one.
+// with the next pattern or, during a long one, within a few frames. With one monitor the loop talks
+// to the window exactly as to a single one.
 #include "display/monitor_windows.h"
 
 #include <gtest/gtest.h>
