@@ -78,7 +78,7 @@ uncovered_ms() {
     local area=("$1" "$2" "$3" "$4")
     shift 4
     python3 - "${area[@]}" "$@" <<'PY'
-import ctypes, subprocess, sys, time
+import ctypes, os, subprocess, sys, time
 left, top, width, height = map(int, sys.argv[1:5])
 xcb = ctypes.CDLL("libxcb.so.1")
 class ScreenIterator(ctypes.Structure):
@@ -129,8 +129,9 @@ while covered():
     time.sleep(0.05)
 start = time.monotonic()
 subprocess.run(sys.argv[5:], check=True, stdout=subprocess.DEVNULL)
+limit = max(10, 2 * int(os.environ.get("PLUG_BOUND_MS", "2500")) / 1000)
 while not covered():
-    if time.monotonic() - start > 10:
+    if time.monotonic() - start > limit:
         sys.exit(1)
     time.sleep(0.005)
 print(round((time.monotonic() - start) * 1000))
@@ -215,7 +216,7 @@ xorg_part() {
     for trial in $(seq "${PLUG_TRIALS:-3}"); do
         uncovered=$(uncovered_ms 1280 0 1280 1440 \
             xrandr --setmonitor R 1280/338x1440/381+1280+0 none) ||
-            fail "the monitor plugged in at 5 fps was not covered within 10 s"
+            fail "the monitor plugged in at 5 fps was not covered at all"
         times+=("$uncovered")
         # A generous bound: the aim is under a second, and a loaded machine adds to it.
         [ "$uncovered" -le "${PLUG_BOUND_MS:-2500}" ] ||
