@@ -134,10 +134,15 @@ void RunSaver(SaverServices& services, SaverState& state) {
     while (globals.StopFlag == 0) {
         // Monitors that came, went or changed are taken in here, with the window sizes.
         surfaces.layout();
-        pattern.laidOut = services.clock.GetTickCount();
+        // A single window has no monitors to follow, and its pacing reads the clock only as
+        // often as it always did.
+        const bool monitors = services.surfaces != nullptr;
+        if (monitors) {
+            pattern.laidOut = services.clock.GetTickCount();
+        }
         readTargets(surfaces, pattern);
         for (std::int16_t i = 0; i < globals.FrameCount; ++i) {
-            if (i > 0) {
+            if (monitors && i > 0) {
                 followMonitors(services, surfaces, pattern);
             }
             drawFrame(i, services, state, pattern, neutralPen);
