@@ -6,7 +6,8 @@
 # refused in one line, and a window far larger than its screen takes no more than the screen.
 # Then under the real xscreensaver daemon, run as nobody since the daemon refuses to run hacks as
 # root: one launch per screen and none after, a curve on each screen, and a key press ends both.
-# A destroyed window and, last, a lost X connection end it with status 1 and one line.
+# A destroyed window and a lost X connection end it with status 1 and one line, as does, last, a
+# back buffer it cannot allocate on a 7680 x 4320 screen.
 set -euo pipefail
 
 hack=${1:?usage: daemon_e2e_test.sh PATH_TO_HACK}
@@ -263,3 +264,13 @@ wait "$hack_pid" || code=$?
 [ "$code" -eq 1 ] || fail "a lost connection ended the hack with status $code"
 [ "$(wc -l <"$work/hack.log")" -eq 1 ] || fail "a lost connection gave $(wc -l <"$work/hack.log") lines"
 echo "ok: a lost connection ends it with status 1: $(cat "$work/hack.log")"
+
+# A back buffer that cannot be had: 7680 x 4320 (127 MiB) in 150 MB of address space, which the
+# hack's start takes well under. One line naming the size, and status 1, not a warning a frame.
+start_private_xvfb 7680x4320 "$work"
+code=0
+timeout 10 bash -c 'ulimit -v 153600 && exec "$0" --root' "$hack" >"$work/big.log" 2>&1 || code=$?
+[ "$code" -eq 1 ] && [ "$(wc -l <"$work/big.log")" -eq 1 ] &&
+    grep -q 'no memory for a back buffer of 7680 x 4320' "$work/big.log" ||
+    fail "no memory for the buffer: status $code and: $(head -c 300 "$work/big.log")"
+echo "ok: status 1 and one line: $(cat "$work/big.log")"
