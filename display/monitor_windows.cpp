@@ -3,14 +3,17 @@
 
 namespace loopster {
 
-void MonitorWindows::layout() {
+bool MonitorWindows::layout() {
     std::vector<MonitorRect> now = m_monitors.monitors();
+    if (now == m_layout && !m_windows.empty()) {
+        return false;
+    }
     if (now.empty()) {
         // A desktop that reports no monitor for a moment (while one is switched over, say)
         // keeps the windows it has; before the first window, the system's full-screen window
         // stands in for the monitors it does not report.
         if (!m_windows.empty()) {
-            return;
+            return false;
         }
         now.push_back(MonitorRect{});
     }
@@ -28,6 +31,7 @@ void MonitorWindows::layout() {
         }
     }
     m_layout = std::move(now);
+    return true;
 }
 
 SaverWindow& MonitorWindows::primary() {

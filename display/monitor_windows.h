@@ -1,7 +1,7 @@
-// One saver window per monitor. The set follows the desktop: at the start of every pattern it
-// reads the monitors again, makes a window for a monitor that came, lets the window of one that
-// went go and moves a window whose monitor moved or changed its size, so a change shows with the
-// next pattern as a size change of a single window does. Every window sends its input to the same
+// One saver window per monitor. The set follows the desktop: whenever the render loop asks (at
+// the start of every pattern and every few frames in between) it reads the monitors again, makes a
+// window for a monitor that came, lets the window of one that went go and moves a window whose
+// monitor moved or changed its size. Every window sends its input to the same
 // handler, so the exit rules count the pointer moves of all windows together.
 #pragma once
 
@@ -22,7 +22,7 @@ class MonitorWindows final : public SaverSurfaces, public SaverWindow {
   public:
     explicit MonitorWindows(Monitors& monitors) : m_monitors(monitors) {}
 
-    void layout() override;
+    bool layout() override;
     std::size_t count() const override { return m_windows.size(); }
     SaverWindow& surface(std::size_t index) override { return *m_windows.at(index); }
 

@@ -1,6 +1,7 @@
 // The render loop on one window per monitor: every monitor shows the same frame mapped to its own
 // size, the exit rules count the moves of all windows together, and a change of the monitors shows
-// with the next pattern. With one monitor the loop talks to the window exactly as to a single one.
+// with the next pattern or, during a long one, within a few frames. With one monitor the loop talks
+// to the window exactly as to a single one.
 #include "display/monitor_windows.h"
 
 #include <gtest/gtest.h>
@@ -213,6 +214,46 @@ TEST(MonitorWindows, MonitorsThatComeGoOrGrowShowWithTheNextPattern) {
     const std::vector<CurvePoint> model = rig.model();
     expectMappedTo(rig.gdi.lastPointsOn(7), model, 800, 600);
     expectMappedTo(rig.gdi.lastPointsOn(8), model, 1280, 1024);
+}
+
+TEST(MonitorWindows, AMonitorPluggedInDuringALongPatternIsCoveredWithinAFewFrames) {
+    const MonitorRect first{0, 0, 1024, 768};
+    const MonitorRect second{1024, 0, 1280, 1024};
+    // From pen target 0 to 200 at step 5: one pattern of 40 frames, 8 s at 5 fps.
+    Rig rig({first});
+    rig.state->genbox.Text2 = "0";
+    rig.state->globals.FrameRate = 5;
+    rig.gdi.onPolyline([&] {
+        if (rig.gdi.polylines() == 3) {
+            rig.monitors.setMonitors({MonitorRect{0, 0, 800, 600}, second});
+        }
+    });
+    rig.events.at(1000 + 200 * 6 - 1, [&rig] { rig.window(0).handler()->onKeyDown(65); });
+    EXPECT_EQ(rig.run(), 0);
+    ASSERT_EQ(rig.state->globals.FrameCount, 40);
+
+    // The monitors changed during the third frame (ending at tick 1600); the fourth draws on the
+    // new window, mapped to its own size, and on the shrunk one at its new size.
+    const std::size_t created = rig.log.indexOf("createWindow 1024,0 1280x1024");
+    ASSERT_LT(created, rig.log.calls().size());
+    EXPECT_EQ(rig.gdi.polylines(), 3u + 2 * 3);
+    EXPECT_LT(created, rig.log.indexOf("Polyline 8"));
+    EXPECT_TRUE(rig.window(1).visible());
+    CurveBuffer curve;
+    TraceCurve(5, rig.state->frameTable, rig.state->globals.PiValue, curve);
+    const std::vector<CurvePoint> model(curve.CurvePoints.begin(),
+                                        curve.CurvePoints.begin() + curve.PointCount + 1);
+    expectMappedTo(rig.gdi.lastPointsOn(7), model, 800, 600);
+    expectMappedTo(rig.gdi.lastPointsOn(8), model, 1280, 1024);
+
+    // At 100 fps the desktop is still asked only every 200 ms: five times a second, not 100.
+    Rig fast({first});
+    fast.state->genbox.Text2 = "0";
+    fast.state->globals.FrameRate = 100;
+    fast.events.at(1000 + 10 * 40 - 1, [&fast] { fast.window(0).handler()->onKeyDown(65); });
+    EXPECT_EQ(fast.run(), 0);
+    EXPECT_EQ(fast.gdi.polylines(), 40u);
+    EXPECT_EQ(fast.log.count("monitors"), 2u);
 }
 
 }  // namespace

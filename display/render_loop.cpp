@@ -40,7 +40,7 @@ void WaitUntilTick(std::int32_t deadline, Clock& clock, EventLoop& eventLoop) {
 namespace {
 
 // A window as one pattern draws on it: its size and device context are read at the pattern's
-// start, so a change shows with the next pattern.
+// start, so a window resized by itself shows the change with the next pattern.
 struct Target {
     SaverWindow* window;
     Handle dc;
@@ -50,6 +50,8 @@ struct Target {
 
 struct PatternTargets {
     std::vector<Target> targets;
+    // The tick at which the monitors were last read.
+    std::int32_t laidOut = 0;
     // The traced curve in model units, kept only while there is more than one window: the curve
     // buffer itself is mapped in place for each window in turn.
     std::vector<CurvePoint> model;
@@ -88,6 +90,36 @@ void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, Patte
     WaitUntilTick(deadline, services.clock, services.eventLoop);
 }
 
+// Reads every window's size and device context, and makes sure it is black and shown.
+void readTargets(SaverSurfaces& surfaces, PatternTargets& pattern) {
+    pattern.targets.clear();
+    for (std::size_t k = 0; k < surfaces.count(); ++k) {
+        SaverWindow& window = surfaces.surface(k);
+        // Single precision, as the mapping takes them.
+        const auto h = static_cast<float>(window.scaleHeight());
+        const auto w = static_cast<float>(window.scaleWidth());
+        window.setBackColor(0);
+        window.show();
+        pattern.targets.push_back(Target{&window, window.hDC(), w, h});
+    }
+}
+
+// A monitor plugged in or grown while a pattern runs is covered from the next frame, not only
+// from the next pattern, which at 5 fps can be 16 s away. The monitors are read again at most
+// every kLayoutCheckMs; a change reads the sizes anew, so a new or resized window draws the
+// current pattern mapped to its own size. A window whose monitor did not change keeps its size,
+// as read at the pattern's start.
+void followMonitors(SaverServices& services, SaverSurfaces& surfaces, PatternTargets& pattern) {
+    const std::int32_t now = services.clock.GetTickCount();
+    if (ticksUntil(pattern.laidOut + kLayoutCheckMs, now) > 0) {
+        return;
+    }
+    pattern.laidOut = now;
+    if (surfaces.layout()) {
+        readTargets(surfaces, pattern);
+    }
+}
+
 }  // namespace
 
 void RunSaver(SaverServices& services, SaverState& state) {
@@ -102,17 +134,17 @@ void RunSaver(SaverServices& services, SaverState& state) {
     while (globals.StopFlag == 0) {
         // Monitors that came, went or changed are taken in here, with the window sizes.
         surfaces.layout();
-        pattern.targets.clear();
-        for (std::size_t k = 0; k < surfaces.count(); ++k) {
-            SaverWindow& window = surfaces.surface(k);
-            // Single precision, as the mapping takes them.
-            const auto h = static_cast<float>(window.scaleHeight());
-            const auto w = static_cast<float>(window.scaleWidth());
-            window.setBackColor(0);
-            window.show();
-            pattern.targets.push_back(Target{&window, window.hDC(), w, h});
+        // A single window has no monitors to follow, and its pacing reads the clock only as
+        // often as it always did.
+        const bool monitors = services.surfaces != nullptr;
+        if (monitors) {
+            pattern.laidOut = services.clock.GetTickCount();
         }
+        readTargets(surfaces, pattern);
         for (std::int16_t i = 0; i < globals.FrameCount; ++i) {
+            if (monitors && i > 0) {
+                followMonitors(services, surfaces, pattern);
+            }
             drawFrame(i, services, state, pattern, neutralPen);
         }
         globals.FrameCount = NewPattern(state.genbox, globals, services.random);

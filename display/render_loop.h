@@ -32,6 +32,10 @@ inline constexpr std::int32_t kNeutralPenColour = 16777215;
 // A frame rate of 0 is paced as this rate, the lowest the settings dialog offers.
 inline constexpr int kLowestFrameRate = 5;
 
+// While a pattern runs, the monitors are read again when this many milliseconds have passed since
+// they last were, so a monitor that comes or grows is covered well within a second at any rate.
+inline constexpr std::int32_t kLayoutCheckMs = 200;
+
 // The tick at which a frame that starts at `tick` ends: tick + 1000 / frameRate ms rounded half to
 // even, wrapped to 32 bits like the counter itself so that the wrap never stalls a frame. A
 // negative rate puts the deadline in the past, which means no pause.
@@ -46,7 +50,8 @@ void WaitUntilTick(std::int32_t deadline, Clock& clock, EventLoop& eventLoop);
 
 // Plays patterns until the process ends in a window event handler. Each frame is traced once, in
 // model units, and mapped to each window's own size, so every monitor shows the same curve centred
-// on it and scaled to its width. StopFlag is cleared at the
+// on it and scaled to its width. A window's size is read at the pattern's start, and again
+// when its monitor changes while the pattern runs. StopFlag is cleared at the
 // start and nothing sets it, so in practice this never returns.
 void RunSaver(SaverServices& services, SaverState& state);
 

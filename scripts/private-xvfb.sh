@@ -21,13 +21,13 @@ wait_for_display() {
 
 # Starts Xvfb on the first free display with one screen of the given size (e.g. 1920x1080) and
 # waits until it accepts clients. Sets XVFB_PID and exports DISPLAY. $2 is a folder for its files;
-# further sizes add X screens 1, 2, ... of their own.
+# further sizes add X screens 1, 2, ... of their own. XVFB_DEPTH sets the screens' depth (24).
 start_private_xvfb() {
-    local size=$1 dir=$2
+    local size=$1 dir=$2 depth=${XVFB_DEPTH:-24}
     shift 2
-    local screens=(-screen 0 "${size}x24") number=1 extra
+    local screens=(-screen 0 "${size}x$depth") number=1 extra
     for extra in "$@"; do
-        screens+=(-screen "$number" "${extra}x24")
+        screens+=(-screen "$number" "${extra}x$depth")
         number=$((number + 1))
     done
     : >"$dir/display"

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <algorithm>
 #include <cstddef>
+#include <new>
 
 #include "platform/qt/qt_gdi.h"
 
@@ -30,6 +31,27 @@ void fill(QImage& buffer, const DamageRect& area, std::uint32_t colour) {
 }
 
 }  // namespace
+
+QImage allocateBuffer(const QSize& size, std::unique_ptr<std::uint8_t[]>& memory) {
+    memory.reset();
+    const auto bytesPerLine = static_cast<std::size_t>(size.width()) * sizeof(std::uint32_t);
+    memory.reset(new (std::nothrow)
+                     std::uint8_t[bytesPerLine * static_cast<std::size_t>(size.height())]);
+    if (!memory) {
+        return {};
+    }
+    return {memory.get(), size.width(), size.height(), static_cast<qsizetype>(bytesPerLine),
+            QImage::Format_RGB32};
+}
+
+std::string noBufferMessage(const QSize& size) {
+    const double mebibytes = static_cast<double>(size.width()) *
+                             static_cast<double>(size.height()) * sizeof(std::uint32_t) /
+                             (1024.0 * 1024.0);
+    return "loopster: no memory for a back buffer of " + std::to_string(size.width()) + " x " +
+           std::to_string(size.height()) + " pixels (" +
+           std::to_string(static_cast<long long>(mebibytes + 0.5)) + " MiB)";
+}
 
 void BufferInk::reset(const QImage& buffer, std::uint32_t colour) {
     m_filledWith = colour;

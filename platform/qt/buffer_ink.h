@@ -5,13 +5,24 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "common/curve_point.h"
 #include "display/damage.h"
 
 namespace loopster {
+
+// A back buffer of `size` RGB32 pixels in `memory`, which the image does not own; a null image
+// when there is no memory for it. Unlike QImage's own allocation it prints nothing, so that the
+// caller can say what failed in one line of its own.
+QImage allocateBuffer(const QSize& size, std::unique_ptr<std::uint8_t[]>& memory);
+
+// The line that reports a back buffer of `size` that could not be had.
+std::string noBufferMessage(const QSize& size);
 
 class BufferInk {
   public:

@@ -2,6 +2,7 @@
 #include "platform/qt/qt_saver_window.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QBackingStore>
 #include <QByteArray>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -19,6 +20,9 @@
 #include <QWindow>
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
+#include <memory>
+#include <string>
 
 #include <xcb/xcb.h>
 
@@ -64,6 +68,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         // The buffer may lie in the presenter's memory.
         m_buffer = QImage();
         m_presenter.reset();
+        m_memory.reset();
     }
     SaverWidget(const SaverWidget&) = delete;
     SaverWidget& operator=(const SaverWidget&) = delete;
@@ -74,6 +79,14 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     }
 
     void setBackColour(std::uint32_t rgb) { m_backColour = rgb; }
+
+    // Qt cannot paint a window on a display that is not true colour: it would warn at every
+    // paint and show nothing, so the run ends before the window covers anything.
+    void checkDisplay() {
+        if (screen() != nullptr && screen()->depth() < kLeastDepth) {
+            fail(noPaintMessage());
+        }
+    }
 
     // Moves the window to another screen (which may be another X screen, with a root window of
     // its own) and over the given area of it. The back buffer follows at the resize.
@@ -151,6 +164,14 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     }
 
     void paintEvent(QPaintEvent* event) override {
+        // Qt paints the window through a copy of its own, which it cannot make on a display that
+        // is not true colour, or without the memory for it. Every paint would then warn, many
+        // times a second, and the window would show nothing: one line, and the run ends.
+        QBackingStore* store = backingStore();
+        QPaintDevice* device = store != nullptr ? store->paintDevice() : nullptr;
+        if (device == nullptr || device->paintEngine() == nullptr) {
+            fail(noPaintMessage());
+        }
         QPainter painter(this);
         // Each rectangle is drawn from a view of the buffer's own rows rather than as a part of
         // the whole buffer: Qt hands the latter to its thread pool, and waking the threads for
@@ -200,6 +221,9 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     }
 
   private:
+    // The fewest bits a pixel of a true-colour display Qt paints on has.
+    static constexpr int kLeastDepth = 15;
+
     template <typename Action>
     void dispatch(Action action) {
         if (m_handler != nullptr) {
@@ -214,6 +238,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         }
         const QSize bufferSize = size.expandedTo(QSize(1, 1));
         m_buffer = QImage();
+        m_memory.reset();
         m_presenter.reset();
         m_presenter = X11ShmPresenter::create(*this, bufferSize);
         if (m_presenter) {
@@ -223,10 +248,34 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
                               bufferSize.width() * static_cast<int>(sizeof(std::uint32_t)),
                               QImage::Format_RGB32);
         } else {
-            m_buffer = QImage(bufferSize, QImage::Format_RGB32);
+            m_buffer = allocateBuffer(bufferSize, m_memory);
+        }
+        if (m_buffer.isNull()) {
+            // Every drawing call on a buffer that is not there would warn, many times a second,
+            // while the screen stayed black. One line says why, and the run ends, leaving the
+            // desktop to whatever locks or blanks it.
+            fail(noBufferMessage(bufferSize));
         }
         m_buffer.fill(m_backColour);
         m_ink.reset(m_buffer, m_backColour);
+    }
+
+    [[noreturn]] void fail(const std::string& line) {
+        m_process.showFatalError(line);
+        m_process.endProcess(1);
+        // Not reached: the compiler does not carry the promise of a virtual call over.
+        std::abort();
+    }
+
+    std::string noPaintMessage() const {
+        const int depth = screen() != nullptr ? screen()->depth() : 0;
+        const std::string size =
+            std::to_string(width()) + " x " + std::to_string(height()) + " pixels";
+        if (depth < kLeastDepth) {
+            return "loopster: cannot paint the window (" + size + "): the display has " +
+                   std::to_string(depth) + "-bit colour, and only true colour is drawn";
+        }
+        return "loopster: cannot paint the window (" + size + "): no memory for Qt's copy of it";
     }
 
     // Whether frames go straight to the window rather than through Qt's repaint.
@@ -284,6 +333,8 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     SaverWindowEvents*& m_handler;
     // Declared before the buffer, which may lie in its memory, so it goes after it.
     std::unique_ptr<X11ShmPresenter> m_presenter;
+    // The buffer's pixels when they do not lie in the presenter's memory.
+    std::unique_ptr<std::uint8_t[]> m_memory;
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
     BufferInk m_ink;
@@ -335,6 +386,7 @@ void QtSaverWindow::show() {
     if (widget.isVisible()) {
         return;
     }
+    widget.checkDisplay();
     widget.showFullScreen();
     widget.raise();
     widget.activateWindow();

@@ -3,8 +3,9 @@
 # curve, repaints what another window covered, parks the pointer in the bottom-right corner (also
 # on a screen too wide for twips in 16 bits), lets a second instance end at once, and ends on a key
 # press, on a mouse button, on the third pointer movement and when another client destroys its
-# window. Without a display, refused starts still end quietly, and the saver and the dialog end with
-# one line of explanation.
+# window. Killed outright it leaves no shared memory behind; on an 8-bit display or without the
+# memory for its back buffer it ends with one line. Without a display, refused starts still end
+# quietly, and the saver and the dialog end with one line of explanation.
 set -euo pipefail
 
 saver=${1:?usage: saver_e2e_test.sh PATH_TO_LOOPSTER}
@@ -129,6 +130,39 @@ expect_end "the window destroyed from outside"
 start_saver
 xdotool key shift
 expect_end "the shift key after the destroyed window"
+
+# --- Killed outright, the saver leaves no shared memory behind: its back buffer is a memory file
+# handed to the X server, which has no name or id to outlive the two, never a SysV segment.
+
+segments_by() { ipcs -m -p | awk -v pid="$1" '$3 == pid { print $1 }'; }
+start_saver
+grep -q 'memfd:loopster' "/proc/$saver_pid/maps" || fail "the back buffer is not a memory file"
+[ -z "$(segments_by "$saver_pid")" ] || fail "the saver made a SysV segment"
+kill -KILL "$saver_pid"
+wait "$saver_pid" 2>/dev/null || true
+[ -z "$(segments_by "$saver_pid")" ] || fail "SIGKILL left a SysV segment behind"
+echo "ok: the back buffer is a memory file, and SIGKILL leaves no shared memory behind"
+
+# --- A back buffer or a window that cannot be had: one line naming the size and the cause, and
+# status 1, never a stream of warnings. An 8-bit display, and 7680 x 4320 in 350 MB.
+
+# Runs the saver for at most 10 s; expects status 1 and one line matching $1.
+expect_one_line() {
+    local pattern=$1 code=0
+    shift
+    timeout 10 "$@" >"$work/out.txt" 2>&1 || code=$?
+    [ "$code" -eq 1 ] || fail "$pattern: status $code; it said: $(head -c 300 "$work/out.txt")"
+    [ "$(wc -l <"$work/out.txt")" -eq 1 ] && grep -q "$pattern" "$work/out.txt" ||
+        fail "$pattern: it said: $(head -c 300 "$work/out.txt")"
+    echo "ok: status 1 and one line: $(cat "$work/out.txt")"
+}
+stop_private_xvfb
+XVFB_DEPTH=8 start_private_xvfb 1024x768 "$work"
+expect_one_line "8-bit colour" "$saver" /s
+stop_private_xvfb
+start_private_xvfb 7680x4320 "$work"
+expect_one_line "no memory for a back buffer of 7680 x 4320" \
+    bash -c 'ulimit -v 358400 && exec "$0" /s' "$saver"
 
 # --- Without a display, and with a dead one: refused starts end quietly with 0 as they do with a
 # display; the saver and the dialog say so in one line and end with 1, never by an abort.

@@ -2,7 +2,10 @@
 #include "platform/x11/x11_shm_presenter.h"
 
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -25,6 +28,27 @@ bool disabledByEnvironment() {
     return environmentFlag("LOOPSTER_NO_SHM_PUT") || environmentFlag("QT_XCB_NO_MITSHM");
 }
 
+// Whether the server takes the memory as a file descriptor (MIT-SHM 1.2). A descriptor can only
+// go over a local socket: sent over TCP, xcb would shut the whole connection down.
+bool takesDescriptors(xcb_connection_t* connection) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (getsockname(xcb_get_file_descriptor(connection), reinterpret_cast<sockaddr*>(&address),
+                    &length) != 0 ||
+        address.ss_family != AF_UNIX) {
+        return false;
+    }
+    xcb_shm_query_version_reply_t* version =
+        xcb_shm_query_version_reply(connection, xcb_shm_query_version(connection), nullptr);
+    if (version == nullptr) {
+        return false;
+    }
+    const bool fdPassing =
+        version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 2);
+    std::free(version);
+    return fdPassing;
+}
+
 }  // namespace
 
 struct X11ShmPresenter::Segment {
@@ -32,6 +56,8 @@ struct X11ShmPresenter::Segment {
     // Qt's connection, which is gone once the application is.
     bool qtConnection = true;
     void* address = nullptr;
+    // The length of a mapping of a memory file; 0 for a SysV segment.
+    std::size_t mappedBytes = 0;
     xcb_shm_seg_t id = 0;
 
     Segment() = default;
@@ -44,11 +70,71 @@ struct X11ShmPresenter::Segment {
             xcb_shm_detach(connection, id);
             xcb_flush(connection);
         }
-        if (address != nullptr) {
+        if (address != nullptr && mappedBytes != 0) {
+            munmap(address, mappedBytes);
+        } else if (address != nullptr) {
             shmdt(address);
         }
     }
 };
+
+// A memory file, mapped here and handed to the server as a descriptor: it has no name and no id
+// outside the two processes, so nothing of it outlives them, however this one ends.
+bool X11ShmPresenter::attachMemoryFile(Segment& segment, xcb_connection_t* connection,
+                                       std::size_t bytes) {
+    const int file = memfd_create("loopster-buffer", MFD_CLOEXEC);
+    if (file < 0) {
+        return false;
+    }
+    void* address = MAP_FAILED;
+    if (ftruncate(file, static_cast<off_t>(bytes)) == 0) {
+        address = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
+    }
+    if (address == MAP_FAILED) {
+        close(file);
+        return false;
+    }
+    segment.address = address;
+    segment.mappedBytes = bytes;
+    const xcb_shm_seg_t id = xcb_generate_id(connection);
+    // xcb closes the descriptor once it is sent. Checked once, at the start.
+    xcb_generic_error_t* error =
+        xcb_request_check(connection, xcb_shm_attach_fd_checked(connection, id, file, 1));
+    if (error != nullptr) {
+        std::free(error);
+        return false;
+    }
+    segment.id = id;
+    return true;
+}
+
+// A SysV segment, for servers before MIT-SHM 1.2. It is marked for removal as soon as the server
+// has attached it, so that it goes when both sides let go of it; only a process killed between
+// the two steps leaves it behind.
+bool X11ShmPresenter::attachSysV(Segment& segment, xcb_connection_t* connection,
+                                 std::size_t bytes) {
+    const int shmId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (shmId < 0) {
+        return false;
+    }
+    void* address = shmat(shmId, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        shmctl(shmId, IPC_RMID, nullptr);
+        return false;
+    }
+    segment.address = address;
+    const xcb_shm_seg_t id = xcb_generate_id(connection);
+    // Checked once, at the start: a server on another machine cannot see the segment.
+    xcb_generic_error_t* error = xcb_request_check(
+        connection, xcb_shm_attach_checked(connection, id, static_cast<std::uint32_t>(shmId), 1));
+    shmctl(shmId, IPC_RMID, nullptr);
+    if (error != nullptr) {
+        std::free(error);
+        return false;
+    }
+    segment.id = id;
+    return true;
+}
 
 std::unique_ptr<X11ShmPresenter> X11ShmPresenter::create(QWidget& window, const QSize& size) {
     if (disabledByEnvironment() || QGuiApplication::platformName() != QLatin1String("xcb")) {
@@ -93,30 +179,15 @@ std::unique_ptr<X11ShmPresenter> X11ShmPresenter::attach(QWidget* widget, std::u
 
     const std::size_t bytes = static_cast<std::size_t>(size.width()) *
                               static_cast<std::size_t>(size.height()) * sizeof(std::uint32_t);
-    const int shmId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (shmId < 0) {
-        return nullptr;
-    }
     auto segment = std::make_unique<Segment>();
     segment->connection = connection;
     segment->qtConnection = widget != nullptr;
-    void* address = shmat(shmId, nullptr, 0);
-    if (address == reinterpret_cast<void*>(-1)) {
-        shmctl(shmId, IPC_RMID, nullptr);
+    const bool attached = takesDescriptors(connection)
+                              ? attachMemoryFile(*segment, connection, bytes)
+                              : attachSysV(*segment, connection, bytes);
+    if (!attached) {
         return nullptr;
     }
-    segment->address = address;
-    const xcb_shm_seg_t id = xcb_generate_id(connection);
-    // Checked once, at the start: a server on another machine cannot see the segment.
-    xcb_generic_error_t* error = xcb_request_check(
-        connection, xcb_shm_attach_checked(connection, id, static_cast<std::uint32_t>(shmId), 1));
-    // Both sides have it now; it goes away when both have let go of it.
-    shmctl(shmId, IPC_RMID, nullptr);
-    if (error != nullptr) {
-        std::free(error);
-        return nullptr;
-    }
-    segment->id = id;
     return std::unique_ptr<X11ShmPresenter>(
         new X11ShmPresenter(widget, window, connection, std::move(segment), size));
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QSize>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -57,6 +58,9 @@ class X11ShmPresenter {
                     std::unique_ptr<Segment> segment, const QSize& size);
     static std::unique_ptr<X11ShmPresenter> attach(QWidget* widget, std::uint32_t window,
                                                    xcb_connection_t* connection, const QSize& size);
+    // Makes the shared memory and has the server attach it; false when either fails.
+    static bool attachMemoryFile(Segment& segment, xcb_connection_t* connection, std::size_t bytes);
+    static bool attachSysV(Segment& segment, xcb_connection_t* connection, std::size_t bytes);
     // Finds the window and checks its pixels at the first put; false when they do not fit.
     bool prepare();
 

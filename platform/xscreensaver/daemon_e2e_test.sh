@@ -2,11 +2,13 @@
 # The hack end to end on a private Xvfb with two X screens. First on its own: it draws on a window
 # named by --window-id or XSCREENSAVER_WINDOW, reports bad options in one line each and keeps
 # drawing, follows the window's size from one pattern to the next, and ends by SIGTERM, SIGINT and
-# SIGHUP themselves (as a hack should), leaving no shared memory behind.
+# SIGHUP themselves (as a hack should), leaving no shared memory behind, as after SIGKILL; a pixmap
+# id is refused in one line, and a window far larger than its screen takes no more than the screen.
 # Then under the real xscreensaver daemon, run as nobody since the daemon refuses to run hacks as
 # root: one launch per screen and none after, a curve on each screen, and a key press ends both,
 # which the daemon logs as a normal end by its signal.
-# A destroyed window and, last, a lost X connection end it with status 1 and one line.
+# A destroyed window and a lost X connection end it with status 1 and one line, as does, last, a
+# back buffer it cannot allocate on a 7680 x 4320 screen.
 set -euo pipefail
 
 hack=${1:?usage: daemon_e2e_test.sh PATH_TO_HACK}
@@ -83,6 +85,30 @@ running "$hack_pid" || fail "the hack ended by itself"
 echo "ok: --window-id $root1 draws a curve"
 expect_signal_end TERM
 
+# Killed outright: its back buffer is a memory file handed to the server, so nothing is left.
+start_hack "$hack" --window-id "$root1"
+poll_until 10 grep -q 'memfd:loopster' "/proc/$hack_pid/maps" ||
+    fail "the back buffer is not a memory file"
+[ -z "$(segments_by "$hack_pid")" ] || fail "the hack made a SysV segment"
+kill -KILL "$hack_pid"
+wait "$hack_pid" 2>/dev/null || true
+[ -z "$(segments_by "$hack_pid")" ] || fail "SIGKILL left a SysV segment behind"
+echo "ok: SIGKILL leaves no shared memory behind"
+
+# A pixmap is a drawable but no window: said so, in one line, with status 1.
+mkfifo "$work/pixmap"
+python3 "$here/test_window.py" 64 64 pixmap <"$work/pixmap" >"$work/pixmap-id" &
+pids+=($!)
+exec 6>"$work/pixmap"
+poll_until 30 test -s "$work/pixmap-id" || fail "no test pixmap"
+code=0
+"$hack" --window-id "$(cat "$work/pixmap-id")" 2>"$work/pixmap.log" || code=$?
+exec 6>&-
+[ "$code" -eq 1 ] && [ "$(wc -l <"$work/pixmap.log")" -eq 1 ] &&
+    grep -q 'is a pixmap, not a window' "$work/pixmap.log" ||
+    fail "a pixmap: status $code and: $(head -c 300 "$work/pixmap.log")"
+echo "ok: a pixmap id ends it with status 1: $(cat "$work/pixmap.log")"
+
 : >"$work/hack.log"
 start_hack XSCREENSAVER_WINDOW="$(printf '%d' "$root1")" "$hack" --root --rate 500 --light=1 -frobnicate
 poll_until 10 env DISPLAY="$screen1" bash -c ". '$here/../../scripts/private-xvfb.sh'; centre_has_ink '$work/shot.ppm'" ||
@@ -132,12 +158,24 @@ mkfifo "$work/resize"
 python3 "$here/test_window.py" 400 300 <"$work/resize" >"$work/window-id" &
 pids+=($!)
 exec 7>"$work/resize"
-poll_until 10 test -s "$work/window-id" || fail "no test window"
-start_hack "$hack" --window-id "$(cat "$work/window-id")" --rate 100
+poll_until 30 test -s "$work/window-id" || fail "no test window"
+# Under 1 GB of address space, so that a buffer the size of a window far larger than the screen
+# fails.
+: >"$work/hack.log"
+start_hack bash -c 'ulimit -v 1048576 && exec "$0" "$@"' "$hack" \
+    --window-id "$(cat "$work/window-id")" --rate 100
 poll_until 10 ink_centred_in 400 300 || fail "no curve around the centre of the 400x300 window"
 echo "700 500" >&7
 poll_until 10 ink_centred_in 700 500 || fail "the curve did not follow the window to 700x500"
 echo "ok: the curve follows its window from 400x300 to 700x500"
+# 32767 x 32767 on a 1280 x 720 screen: the buffer is bounded by the screen, not the window.
+echo "32767 32767" >&7
+sleep 2
+running "$hack_pid" && [ ! -s "$work/hack.log" ] ||
+    fail "a 32767 x 32767 window: $(head -c 300 "$work/hack.log")"
+rss=$(awk '/VmRSS/ { print $2 }' "/proc/$hack_pid/status")
+[ "$rss" -lt 262144 ] || fail "a 32767 x 32767 window: $rss kB resident"
+echo "ok: a 32767 x 32767 window on a 1280 x 720 screen takes $rss kB"
 # The window's owner goes, and the window with it.
 : >"$work/hack.log"
 exec 7>&-
@@ -242,3 +280,13 @@ wait "$hack_pid" || code=$?
 [ "$code" -eq 1 ] || fail "a lost connection ended the hack with status $code"
 [ "$(wc -l <"$work/hack.log")" -eq 1 ] || fail "a lost connection gave $(wc -l <"$work/hack.log") lines"
 echo "ok: a lost connection ends it with status 1: $(cat "$work/hack.log")"
+
+# A back buffer that cannot be had: 7680 x 4320 (127 MiB) in 150 MB of address space, which the
+# hack's start takes well under. One line naming the size, and status 1, not a warning a frame.
+start_private_xvfb 7680x4320 "$work"
+code=0
+timeout 10 bash -c 'ulimit -v 153600 && exec "$0" --root' "$hack" >"$work/big.log" 2>&1 || code=$?
+[ "$code" -eq 1 ] && [ "$(wc -l <"$work/big.log")" -eq 1 ] &&
+    grep -q 'no memory for a back buffer of 7680 x 4320' "$work/big.log" ||
+    fail "no memory for the buffer: status $code and: $(head -c 300 "$work/big.log")"
+echo "ok: status 1 and one line: $(cat "$work/big.log")"

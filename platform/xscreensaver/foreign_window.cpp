@@ -40,6 +40,14 @@ std::optional<std::string> ForeignWindow::attach() {
     m_depth = geometry->depth;
     m_size = QSize(geometry->width, geometry->height);
     std::free(geometry);
+    // A drawable that is not a window is a pixmap: nothing would ever show what is drawn on it.
+    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
+        m_connection, xcb_get_window_attributes(m_connection, m_window), &error);
+    if (attributes == nullptr) {
+        std::free(error);
+        return hexId(m_window) + " is a pixmap, not a window";
+    }
+    std::free(attributes);
 
     const xcb_setup_t* setup = xcb_get_setup(m_connection);
     int bitsPerPixel = 0;
@@ -82,7 +90,15 @@ QSize ForeignWindow::querySize() {
         end(1, "loopster: the window " + hexId(m_window) + " is gone");
     }
     m_size = QSize(geometry->width, geometry->height);
+    const xcb_window_t root = geometry->root;
     std::free(geometry);
+    // The root window's size is the screen's as it is now, which RandR may have changed since
+    // the connection's setup was sent.
+    geometry = xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, root), nullptr);
+    if (geometry != nullptr) {
+        m_screen = QSize(geometry->width, geometry->height);
+        std::free(geometry);
+    }
     return m_size;
 }
 
@@ -108,16 +124,28 @@ Handle ForeignWindow::hDC() {
 
 void ForeignWindow::close() {}
 
+// No more of the window than its screen can show has a buffer: a window far larger than the
+// screen (the daemon may make one) would otherwise take gigabytes for pixels nobody sees. The
+// buffer starts at the window's top-left corner, where a window on the screen shows; drawing
+// past its edges is clipped.
+QSize ForeignWindow::bufferSize() const {
+    QSize size = m_size;
+    if (!m_screen.isEmpty()) {
+        size = size.boundedTo(m_screen);
+    }
+    return size.expandedTo(QSize(1, 1));
+}
+
 QImage& ForeignWindow::buffer() {
-    if (m_buffer.size() != m_size.expandedTo(QSize(1, 1))) {
-        resizeBuffer(m_size);
+    if (m_buffer.size() != bufferSize()) {
+        resizeBuffer(bufferSize());
     }
     return m_buffer;
 }
 
-void ForeignWindow::resizeBuffer(const QSize& size) {
-    const QSize bufferSize = size.expandedTo(QSize(1, 1));
+void ForeignWindow::resizeBuffer(const QSize& bufferSize) {
     m_buffer = QImage();
+    m_memory.reset();
     m_presenter.reset();
     m_presenter = X11ShmPresenter::create(m_connection, m_window, bufferSize);
     if (m_presenter) {
@@ -126,7 +154,11 @@ void ForeignWindow::resizeBuffer(const QSize& size) {
                           bufferSize.width() * static_cast<int>(sizeof(std::uint32_t)),
                           QImage::Format_RGB32);
     } else {
-        m_buffer = QImage(bufferSize, QImage::Format_RGB32);
+        m_buffer = allocateBuffer(bufferSize, m_memory);
+    }
+    if (m_buffer.isNull()) {
+        // Drawing on nothing would warn at every frame; one line says why instead.
+        end(1, noBufferMessage(bufferSize));
     }
     m_buffer.fill(m_backColour);
     m_ink.reset(m_buffer, m_backColour);
@@ -229,6 +261,7 @@ void ForeignWindow::end(int exitCode, const std::string& line) {
     // Nothing is drawn any more, so the pixels need not be kept.
     m_buffer = QImage();
     m_presenter.reset();
+    m_memory.reset();
     if (!line.empty()) {
         std::fprintf(stderr, "%s\n", line.c_str());
     }

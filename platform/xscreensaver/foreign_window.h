@@ -2,8 +2,8 @@
 // preview pane of xscreensaver-settings) or the root window, reached over the hack's own X
 // connection. The hack never maps, raises, resizes or grabs it and takes no input from it; it only
 // follows its size, read at the start of every pattern, and puts each frame's changed tiles to it
-// from a back buffer, through shared memory when the server offers it and with plain image puts
-// otherwise.
+// from a back buffer no larger than the screen, through shared memory when the server offers it
+// and with plain image puts otherwise.
 #pragma once
 
 #include <QImage>
@@ -66,9 +66,11 @@ class ForeignWindow final : public SaverWindow, public QtSurface {
   private:
     // Asks the server for the size; a window gone ends the run.
     QSize querySize();
+    // The window's size as last read, bounded by its screen's.
+    QSize bufferSize() const;
     // Matches the buffer to the size last read.
     QImage& buffer();
-    void resizeBuffer(const QSize& size);
+    void resizeBuffer(const QSize& bufferSize);
     void settle();
     void putChanged();
     // Ordinary image requests, for servers without shared memory (a remote display).
@@ -79,7 +81,11 @@ class ForeignWindow final : public SaverWindow, public QtSurface {
     Process& m_process;
     std::uint8_t m_depth = 0;
     QSize m_size;
+    // The size of the window's screen, empty until read.
+    QSize m_screen;
     std::unique_ptr<X11ShmPresenter> m_presenter;
+    // The buffer's pixels when they do not lie in the presenter's memory.
+    std::unique_ptr<std::uint8_t[]> m_memory;
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
     BufferInk m_ink;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A plain X window for the hack's tests, standing in for the daemon's: made and mapped on
 $DISPLAY at 0,0 with a black background, its id printed on stdout, then resized by lines of
-"WIDTH HEIGHT" on stdin; it goes away at the end of stdin. Plain libxcb through ctypes, so the
+"WIDTH HEIGHT" on stdin; it goes away at the end of stdin. With "pixmap" after the size, a
+pixmap of that size is made instead, which is a drawable but no window. Plain libxcb through ctypes, so the
 test needs no toolkit."""
 import ctypes
 import sys
@@ -26,6 +27,8 @@ xcb.xcb_create_window.argtypes = [
     ctypes.c_void_p, ctypes.c_uint8, ctypes.c_uint32, ctypes.c_uint32, ctypes.c_int16,
     ctypes.c_int16, ctypes.c_uint16, ctypes.c_uint16, ctypes.c_uint16, ctypes.c_uint16,
     ctypes.c_uint32, ctypes.c_uint32, ctypes.POINTER(ctypes.c_uint32)]
+xcb.xcb_create_pixmap.argtypes = [ctypes.c_void_p, ctypes.c_uint8, ctypes.c_uint32, ctypes.c_uint32,
+                                  ctypes.c_uint16, ctypes.c_uint16]
 xcb.xcb_map_window.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
 xcb.xcb_configure_window.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint16,
                                      ctypes.POINTER(ctypes.c_uint32)]
@@ -40,6 +43,12 @@ screens = xcb.xcb_setup_roots_iterator(xcb.xcb_get_setup(connection))
 root = screens.data[0]  # The first screen's root; the tests use screen 0.
 window = xcb.xcb_generate_id(connection)
 width, height = (int(value) for value in sys.argv[1:3])
+if sys.argv[3:] == ["pixmap"]:
+    xcb.xcb_create_pixmap(connection, 24, window, root, width, height)
+    xcb.xcb_flush(connection)
+    print(f"0x{window:x}", flush=True)
+    sys.stdin.read()
+    sys.exit(0)
 # Background pixel black, override-redirect (no window manager would place it anyway).
 values = (ctypes.c_uint32 * 2)(0, 1)
 xcb.xcb_create_window(connection, 0, window, root, 0, 0, width, height, 0, 1, 0,
