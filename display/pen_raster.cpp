@@ -241,6 +241,76 @@ int64_t roundAway(double value) {
     return static_cast<int64_t>(value > 0 ? value + 0.5 : value - 0.5);
 }
 
+// One edge of an outline, crossed row by row: on row y its crossing is
+// x0 + ceil((y - top) * run / rise), kept as a quotient and a remainder that the rows step with
+// additions.
+struct EdgeWalk {
+    int64_t top;
+    int64_t bottom;
+    int64_t x0;
+    int64_t rise;
+    int64_t quotient;
+    int64_t remainder;
+    int64_t quotientStep;
+    int64_t remainderStep;
+
+    int64_t crossing() const { return x0 + quotient + (remainder > 0 ? 1 : 0); }
+    void step() {
+        quotient += quotientStep;
+        remainder += remainderStep;
+        if (remainder >= rise) {
+            remainder -= rise;
+            ++quotient;
+        }
+    }
+};
+
+void fillConvexExactly(const PixelRows& rows, const std::array<std::array<int64_t, 2>, 4>& corners,
+                       int64_t firstRow, int64_t endRow, std::uint32_t colour) {
+    std::array<EdgeWalk, 4> edges{};
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        auto upper = corners[i];
+        auto lower = corners[(i + 1) % corners.size()];
+        if (upper[1] == lower[1]) {
+            continue;
+        }
+        if (upper[1] > lower[1]) {
+            std::swap(upper, lower);
+        }
+        EdgeWalk& edge = edges[count++];
+        edge.top = upper[1];
+        edge.bottom = lower[1];
+        edge.x0 = upper[0];
+        edge.rise = lower[1] - upper[1];
+        const int64_t run = lower[0] - upper[0];
+        edge.quotientStep = floorDiv(run, edge.rise);
+        edge.remainderStep = run - edge.quotientStep * edge.rise;
+        const int64_t along = (std::max(edge.top, firstRow) - edge.top) * run;
+        edge.quotient = floorDiv(along, edge.rise);
+        edge.remainder = along - edge.quotient * edge.rise;
+    }
+    for (int64_t y = firstRow; y < endRow; ++y) {
+        int64_t left = 0;
+        int64_t right = 0;
+        bool crossed = false;
+        for (std::size_t i = 0; i < count; ++i) {
+            EdgeWalk& edge = edges[i];
+            if (y < edge.top || y >= edge.bottom) {
+                continue;
+            }
+            const int64_t x = edge.crossing();
+            edge.step();
+            left = crossed ? std::min(left, x) : x;
+            right = crossed ? std::max(right, x) : x;
+            crossed = true;
+        }
+        if (crossed) {
+            fillRun(rows, y, left, right, colour);
+        }
+    }
+}
+
 // Fills a convex polygon as the system's polygon regions do: on each row y, the columns x with
 // left(y) <= x < right(y), where left and right are where the outline crosses the line through
 // the pixels' top left corners; the top row is in, the bottom one out.
@@ -261,6 +331,13 @@ void fillConvex(const PixelRows& rows, const std::array<std::array<int64_t, 2>, 
     }
     const int64_t firstRow = std::max<int64_t>(top, 0);
     const int64_t endRow = std::min<int64_t>(bottom, rows.height);
+    if (firstRow >= endRow) {
+        return;
+    }
+    if (exact) {
+        fillConvexExactly(rows, corners, firstRow, endRow, colour);
+        return;
+    }
     for (int64_t y = firstRow; y < endRow; ++y) {
         int64_t left = 0;
         int64_t right = 0;
@@ -277,17 +354,12 @@ void fillConvex(const PixelRows& rows, const std::array<std::array<int64_t, 2>, 
             if (y < upper[1] || y >= lower[1]) {
                 continue;
             }
-            const int64_t run = lower[0] - upper[0];
-            const int64_t rise = lower[1] - upper[1];
-            int64_t x = 0;
-            if (exact) {
-                x = upper[0] + ceilDiv((y - upper[1]) * run, rise);
-            } else {
-                const double at = static_cast<double>(upper[0]) +
-                                  std::ceil(static_cast<double>(y - upper[1]) *
-                                            static_cast<double>(run) / static_cast<double>(rise));
-                x = static_cast<int64_t>(std::clamp(at, -1.0, static_cast<double>(rows.width) + 1));
-            }
+            const double at =
+                static_cast<double>(upper[0]) + std::ceil(static_cast<double>(y - upper[1]) *
+                                                          static_cast<double>(lower[0] - upper[0]) /
+                                                          static_cast<double>(lower[1] - upper[1]));
+            const auto x =
+                static_cast<int64_t>(std::clamp(at, -1.0, static_cast<double>(rows.width) + 1));
             left = crossed ? std::min(left, x) : x;
             right = crossed ? std::max(right, x) : x;
             crossed = true;
@@ -324,7 +396,11 @@ void wideSegment(const PixelRows& rows, CurvePoint from, CurvePoint to, int widt
     }
     // The pen's width split across the segment into a narrow and a wide half, each rounded to
     // whole pixels along both axes, so that the outline's corners are whole points.
-    const double length = std::hypot(static_cast<double>(dx), static_cast<double>(dy));
+    // The square root of the exact sum rather than hypot(), a library call: the two can differ in
+    // the last bit, but the halves below round away from a tie that integer lengths never come
+    // within a bit of.
+    const double length = std::sqrt(static_cast<double>(dx) * static_cast<double>(dx) +
+                                    static_cast<double>(dy) * static_cast<double>(dy));
     const double acrossX = static_cast<double>(width * std::abs(dy)) / length;
     const double acrossY = static_cast<double>(width * std::abs(dx)) / length;
     int64_t narrowX = roundAway(acrossX / 2);
@@ -353,8 +429,10 @@ void wideSegment(const PixelRows& rows, CurvePoint from, CurvePoint to, int widt
 void widePolyline(const PixelRows& rows, const CurvePoint* points, int count, int width,
                   std::uint32_t colour) {
     // Every vertex gets the pen's round end: the ends of the polyline as its caps, the others as
-    // its round joins, which have the same shape.
-    const std::vector<EndRow> end = roundEnd(width);
+    // its round joins, which have the same shape. The saver's heavy pen's end is worked out once.
+    static const std::vector<EndRow> heavyEnd = roundEnd(2);
+    const std::vector<EndRow> otherEnd = width == 2 ? std::vector<EndRow>{} : roundEnd(width);
+    const std::vector<EndRow>& end = width == 2 ? heavyEnd : otherEnd;
     for (int j = 0; j < count; ++j) {
         if (j == 0 || points[j].x != points[j - 1].x || points[j].y != points[j - 1].y) {
             fillEnd(rows, end, points[j], colour);
