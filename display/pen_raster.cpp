@@ -248,6 +248,7 @@ struct EdgeWalk {
     int64_t top;
     int64_t bottom;
     int64_t x0;
+    int64_t run;
     int64_t rise;
     int64_t quotient;
     int64_t remainder;
@@ -284,11 +285,30 @@ void fillConvexExactly(const PixelRows& rows, const std::array<std::array<int64_
         edge.x0 = upper[0];
         edge.rise = lower[1] - upper[1];
         const int64_t run = lower[0] - upper[0];
-        edge.quotientStep = floorDiv(run, edge.rise);
-        edge.remainderStep = run - edge.quotientStep * edge.rise;
-        const int64_t along = (std::max(edge.top, firstRow) - edge.top) * run;
-        edge.quotient = floorDiv(along, edge.rise);
-        edge.remainder = along - edge.quotient * edge.rise;
+        // A segment's outline has two pairs of parallel edges, which step alike: the divisions
+        // are what a short segment costs most, so a pair shares them.
+        const EdgeWalk* twin = nullptr;
+        for (std::size_t k = 0; k + 1 < count; ++k) {
+            if (edges[k].rise == edge.rise && edges[k].run == run) {
+                twin = &edges[k];
+            }
+        }
+        edge.run = run;
+        if (twin != nullptr) {
+            edge.quotientStep = twin->quotientStep;
+            edge.remainderStep = twin->remainderStep;
+        } else {
+            edge.quotientStep = floorDiv(run, edge.rise);
+            edge.remainderStep = run - edge.quotientStep * edge.rise;
+        }
+        // Nothing to divide for an edge that starts in the buffer, as nearly all do.
+        edge.quotient = 0;
+        edge.remainder = 0;
+        if (edge.top < firstRow) {
+            const int64_t along = (firstRow - edge.top) * run;
+            edge.quotient = floorDiv(along, edge.rise);
+            edge.remainder = along - edge.quotient * edge.rise;
+        }
     }
     for (int64_t y = firstRow; y < endRow; ++y) {
         int64_t left = 0;
@@ -426,13 +446,103 @@ void wideSegment(const PixelRows& rows, CurvePoint from, CurvePoint to, int widt
     fillConvex(rows, corners, colour);
 }
 
+// The heavy pen's short segments come ready made: a segment's pixels depend only on the step
+// from its first point to its last, so for every step of up to kStampReach pixels along each
+// axis the outline and the round end at the first point are drawn once, into a scratch buffer
+// with the same code as any other segment, and kept as runs of pixels relative to that point.
+// A frame's segments are then a lookup and a few runs each instead of the outline's set-up.
+constexpr int kStampReach = 16;
+
+struct StampRun {
+    int dy;
+    int left;
+    int right;
+};
+
+class HeavyStamps {
+  public:
+    HeavyStamps() {
+        constexpr int kMargin = 4;
+        constexpr int kSide = 2 * (kStampReach + kMargin) + 1;
+        constexpr int kCentre = kStampReach + kMargin;
+        const std::vector<EndRow> end = roundEnd(2);
+        std::vector<std::uint32_t> scratch(static_cast<std::size_t>(kSide * kSide));
+        const PixelRows rows{scratch.data(), kSide, kSide, kSide};
+        for (int dy = -kStampReach; dy <= kStampReach; ++dy) {
+            for (int dx = -kStampReach; dx <= kStampReach; ++dx) {
+                std::fill(scratch.begin(), scratch.end(), 0u);
+                const CurvePoint from{kCentre, kCentre};
+                fillEnd(rows, end, from, 1u);
+                wideSegment(rows, from, CurvePoint{kCentre + dx, kCentre + dy}, 2, 1u);
+                Stamp& stamp = m_stamps[index(dx, dy)];
+                stamp.first = m_runs.size();
+                for (int y = 0; y < kSide; ++y) {
+                    const std::uint32_t* row = scratch.data() + y * kSide;
+                    for (int x = 0; x < kSide;) {
+                        if (row[x] == 0) {
+                            ++x;
+                            continue;
+                        }
+                        const int left = x;
+                        while (x < kSide && row[x] != 0) {
+                            ++x;
+                        }
+                        m_runs.push_back(StampRun{y - kCentre, left - kCentre, x - kCentre});
+                    }
+                }
+                stamp.count = m_runs.size() - stamp.first;
+            }
+        }
+    }
+
+    static bool covers(std::int64_t dx, std::int64_t dy) {
+        return dx >= -kStampReach && dx <= kStampReach && dy >= -kStampReach && dy <= kStampReach;
+    }
+
+    void draw(const PixelRows& rows, CurvePoint from, int dx, int dy, std::uint32_t colour) const {
+        const Stamp& stamp = m_stamps[index(dx, dy)];
+        const StampRun* run = m_runs.data() + stamp.first;
+        for (std::size_t k = 0; k < stamp.count; ++k, ++run) {
+            fillRun(rows, int64_t{from.y} + run->dy, int64_t{from.x} + run->left,
+                    int64_t{from.x} + run->right, colour);
+        }
+    }
+
+  private:
+    struct Stamp {
+        std::size_t first = 0;
+        std::size_t count = 0;
+    };
+    static std::size_t index(int dx, int dy) {
+        return static_cast<std::size_t>((dy + kStampReach) * (2 * kStampReach + 1) +
+                                        (dx + kStampReach));
+    }
+    std::array<Stamp, (2 * kStampReach + 1) * (2 * kStampReach + 1)> m_stamps{};
+    std::vector<StampRun> m_runs;
+};
+
 void widePolyline(const PixelRows& rows, const CurvePoint* points, int count, int width,
                   std::uint32_t colour) {
     // Every vertex gets the pen's round end: the ends of the polyline as its caps, the others as
-    // its round joins, which have the same shape. The saver's heavy pen's end is worked out once.
-    static const std::vector<EndRow> heavyEnd = roundEnd(2);
-    const std::vector<EndRow> otherEnd = width == 2 ? std::vector<EndRow>{} : roundEnd(width);
-    const std::vector<EndRow>& end = width == 2 ? heavyEnd : otherEnd;
+    // its round joins, which have the same shape. The saver's heavy pen's segments and ends are
+    // stamped; a long segment is drawn on its own after its first point's end.
+    if (width == 2) {
+        static const HeavyStamps stamps;
+        static const std::vector<EndRow> heavyEnd = roundEnd(2);
+        for (int j = 0; j + 1 < count; ++j) {
+            const int64_t dx = int64_t{points[j + 1].x} - points[j].x;
+            const int64_t dy = int64_t{points[j + 1].y} - points[j].y;
+            if (HeavyStamps::covers(dx, dy)) {
+                stamps.draw(rows, points[j], static_cast<int>(dx), static_cast<int>(dy), colour);
+            } else {
+                fillEnd(rows, heavyEnd, points[j], colour);
+                wideSegment(rows, points[j], points[j + 1], width, colour);
+            }
+        }
+        fillEnd(rows, heavyEnd, points[count - 1], colour);
+        return;
+    }
+    const std::vector<EndRow> end = roundEnd(width);
     for (int j = 0; j < count; ++j) {
         if (j == 0 || points[j].x != points[j - 1].x || points[j].y != points[j - 1].y) {
             fillEnd(rows, end, points[j], colour);
