@@ -238,7 +238,9 @@ void fillEnd(const PixelRows& rows, const std::vector<EndRow>& end, CurvePoint a
 
 // Rounded half away from zero, then cut to an integer, as the system rounds a pen's half widths.
 int64_t roundAway(double value) {
-    return static_cast<int64_t>(value > 0 ? value + 0.5 : value - 0.5);
+    // Through 32 bits: the halves are at most the pen's width, and a 32-bit x86 build turns a
+    // double into 64 bits only with the x87 unit, which the build keeps out of the core.
+    return static_cast<int>(value > 0 ? value + 0.5 : value - 0.5);
 }
 
 // One edge of an outline, crossed row by row: on row y its crossing is
@@ -378,8 +380,8 @@ void fillConvex(const PixelRows& rows, const std::array<std::array<int64_t, 2>, 
                 static_cast<double>(upper[0]) + std::ceil(static_cast<double>(y - upper[1]) *
                                                           static_cast<double>(lower[0] - upper[0]) /
                                                           static_cast<double>(lower[1] - upper[1]));
-            const auto x =
-                static_cast<int64_t>(std::clamp(at, -1.0, static_cast<double>(rows.width) + 1));
+            const int64_t x =
+                static_cast<int>(std::clamp(at, -1.0, static_cast<double>(rows.width) + 1));
             left = crossed ? std::min(left, x) : x;
             right = crossed ? std::max(right, x) : x;
             crossed = true;
