@@ -115,7 +115,7 @@ int run(int argc, char** argv) {
             const CurveBuffer& curve = *curves[j % curves.size()];
             presenter->settle();
             ink.clear(buffer, 0xFF000000u);
-            fillWidePolyline(rows, curve.CurvePoints.data(), curve.PointCount + 1, 2, 0xFFFFC040u);
+            drawPolyline(rows, curve.CurvePoints.data(), curve.PointCount + 1, 2, 0xFFFFC040u);
             ink.inked(curve.CurvePoints.data(), curve.PointCount + 1, 2);
             const std::vector<DamageRect>& changed = ink.damage().takeChanged();
             rects += static_cast<long>(changed.size());

@@ -69,23 +69,15 @@ void BufferInk::inked(const CurvePoint* points, int count, int penWidth) {
 }
 
 void BufferInk::clear(QImage& buffer, std::uint32_t colour) {
-    // While the buffer holds nothing else, drawing a wide polyline again in the background takes
-    // away exactly what it drew. A one-pixel one is Qt's, whose pixels are its own: the small
-    // boxes around its segments hold every pixel it inked, in short runs of memory.
+    // While the buffer holds nothing else, drawing the polylines again in the background takes
+    // away exactly what they drew: the pen rasteriser gives the same points the same pixels, and
+    // touches no pixel beside them.
     if (m_filledWith == colour) {
         const PixelRows rows = rowsOf(buffer);
         const CurvePoint* points = m_drawnPoints.data();
-        m_boxes.clear();
         for (const DrawnPolyline& polyline : m_drawn) {
-            if (polyline.width > 1) {
-                fillWidePolyline(rows, points, polyline.count, polyline.width, colour);
-            } else {
-                m_damage.inkedBoxes(points, polyline.count, polyline.width, m_boxes);
-            }
+            drawPolyline(rows, points, polyline.count, polyline.width, colour);
             points += polyline.count;
-        }
-        for (const DamageRect& box : m_boxes) {
-            fill(buffer, box, colour);
         }
         m_damage.takeInked();
     } else {

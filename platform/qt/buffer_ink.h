@@ -1,6 +1,6 @@
 // What a window's back buffer holds of the frames drawn on it: the damage tracker and the
-// polylines drawn since the last clear, so that the next clear takes their ink away by filling the
-// small boxes around their segments rather than the whole buffer. The saver's windows and the
+// polylines drawn since the last clear, so that the next clear takes their ink away by drawing
+// them again in the background rather than filling the whole buffer. The saver's windows and the
 // hack's window over another program's window keep their buffers this way.
 #pragma once
 
@@ -51,7 +51,6 @@ class BufferInk {
     // The polylines drawn since the last clear, their points one after the other.
     std::vector<DrawnPolyline> m_drawn;
     std::vector<CurvePoint> m_drawnPoints;
-    std::vector<DamageRect> m_boxes;
 };
 
 }  // namespace loopster

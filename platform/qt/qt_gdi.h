@@ -1,33 +1,19 @@
 // The drawing calls on Qt: pens are numbered handles, and the one device context is a surface's
 // image (the back buffer of a saver window), or one of several (a window per monitor). Lines are
-// drawn without antialiasing, as the system's pens draw them.
+// drawn by the core's pen rasteriser, with the pixels the Windows build's pens ink.
 #pragma once
 
-#include <QPoint>
 #include <QRgb>
 #include <cstddef>
 #include <map>
-#include <vector>
 
+#include "display/pen_raster.h"
 #include "platform/gdi.h"
 #include "platform/qt/qt_surface.h"
-#include "platform/qt/wide_line.h"
 
 namespace loopster {
 
-// Draws polylines as the saver's pens draw them. The same points, width and image always give the
-// same pixels, so a curve drawn again in the background colour takes away exactly what it inked.
-class PolylineStroker {
-  public:
-    // `width` 0 or less is one pixel.
-    void draw(QImage& image, const CurvePoint* points, int count, int width, QRgb colour);
-
-  private:
-    // Reused from frame to frame, so that drawing allocates nothing once the first is drawn.
-    std::vector<QPoint> m_points;
-};
-
-// The rows of a 32-bit image, for drawing into it directly.
+// The rows of a 32-bit image, for drawing into it directly; none for an image of another depth.
 PixelRows rowsOf(QImage& image);
 
 class QtGdi final : public Gdi {
@@ -55,7 +41,6 @@ class QtGdi final : public Gdi {
     std::map<Handle, Pen> m_pens;
     Handle m_nextPen = 0x1000;
     Handle m_selected = 0;
-    PolylineStroker m_stroker;
 };
 
 }  // namespace loopster

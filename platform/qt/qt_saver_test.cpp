@@ -8,16 +8,12 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPen>
 #include <QWidget>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <optional>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -202,76 +198,6 @@ TEST_F(Drawing, TheClearRemovesEveryPixelOfLongSlantingLines) {
             for (int x = 0; x < 200; ++x) {
                 EXPECT_EQ(pixel(x, y), qRgb(0, 0, 0)) << width << ": " << x << ',' << y;
             }
-        }
-    }
-}
-
-// The wide pens' own scan covers what Qt's square-capped aliased pen covers, but for pixels
-// along the edges where the two round differently: a few in a thousand, never a row more or less.
-TEST(WideLine, SegmentsCoverWhatQtsSquarePenCoversButForAFewEdgePixels) {
-    const int width = 300;
-    const int height = 200;
-    std::mt19937 random(12345);
-    for (const int pen : {2, 3, 5}) {
-        long qtInk = 0;
-        long differing = 0;
-        for (int k = 0; k < 300; ++k) {
-            const CurvePoint from{static_cast<int>(random() % width),
-                                  static_cast<int>(random() % height)};
-            // Every direction and length up to 80, and a few single points.
-            const CurvePoint to{from.x + static_cast<int>(random() % 161) - 80,
-                                from.y + static_cast<int>(random() % 161) - 80};
-            const CurvePoint end = k % 50 == 0 ? from : to;
-            QImage qt(width, height, QImage::Format_RGB32);
-            qt.fill(0xFF000000u);
-            {
-                QPainter painter(&qt);
-                QPen square(QColor(255, 255, 255), pen);
-                square.setCapStyle(Qt::SquareCap);
-                painter.setPen(square);
-                painter.drawLine(from.x, from.y, end.x, end.y);
-            }
-            QImage ours(width, height, QImage::Format_RGB32);
-            ours.fill(0xFF000000u);
-            fillWideSegment(rowsOf(ours), from, end, pen, 0xFFFFFFFFu);
-            for (int y = 0; y < height; ++y) {
-                for (int x = 0; x < width; ++x) {
-                    const bool inQt = qt.pixel(x, y) != qRgb(0, 0, 0);
-                    qtInk += inQt ? 1 : 0;
-                    differing += inQt != (ours.pixel(x, y) != qRgb(0, 0, 0)) ? 1 : 0;
-                }
-            }
-        }
-        EXPECT_GT(qtInk, 10000) << pen;
-        EXPECT_LT(differing * 100, qtInk) << pen << ": " << differing << " of " << qtInk;
-    }
-}
-
-TEST(WideLine, SegmentsReachingTheEndsOfThe32BitRangeDrawOnlyWhatLiesOnTheImage) {
-    const int big = std::numeric_limits<std::int32_t>::max();
-    const int small = std::numeric_limits<std::int32_t>::min();
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(0xFF000000u);
-    // Wholly off the image, to every side and slanting past a corner.
-    for (const auto& [from, to] : {std::pair{CurvePoint{big, 10}, CurvePoint{big - 5, 40}},
-                                   std::pair{CurvePoint{small, 10}, CurvePoint{small, 40}},
-                                   std::pair{CurvePoint{10, big}, CurvePoint{50, big}},
-                                   std::pair{CurvePoint{10, small}, CurvePoint{50, small + 3}},
-                                   std::pair{CurvePoint{big, small}, CurvePoint{big - 7, small}},
-                                   std::pair{CurvePoint{70, -big}, CurvePoint{big, -3}}}) {
-        fillWideSegment(rowsOf(image), from, to, 3, 0xFFFFFFFFu);
-    }
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            ASSERT_EQ(image.pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
-        }
-    }
-    // From the image to far beyond its right edge: rows 9 and 10 from column 9 on.
-    fillWideSegment(rowsOf(image), CurvePoint{10, 10}, CurvePoint{big, 10}, 2, 0xFFFFFFFFu);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const bool inked = (y == 9 || y == 10) && x >= 9;
-            ASSERT_EQ(image.pixel(x, y) != qRgb(0, 0, 0), inked) << x << "," << y;
         }
     }
 }

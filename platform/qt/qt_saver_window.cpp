@@ -97,10 +97,9 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         setGeometry(geometry);
     }
 
-    // Clears what the last frames drew. While the buffer holds nothing else, filling the small
-    // boxes around the polylines' segments takes away every pixel they inked, in short runs of
-    // memory that need neither a painter nor the tiles' larger area; their tiles still go to the
-    // screen.
+    // Clears what the last frames drew. While the buffer holds nothing else, drawing their
+    // polylines again in the background takes away every pixel they inked and touches no other,
+    // with neither a painter nor the tiles' larger area; their tiles still go to the screen.
     void clearBuffer() {
         settle();
         m_ink.clear(m_buffer, m_backColour);

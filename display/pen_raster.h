@@ -1,0 +1,35 @@
+// The saver's pens drawn straight into a 32-bit pixel buffer, with the pixels the Windows build's
+// gdi32 inks for the same polyline, so that a frame is the same picture on every platform. A pen
+// one pixel wide is a cosmetic pen: each segment is stepped from its first point, choosing
+// between two pixels at an exact midpoint by the segment's direction, and its last pixel is left
+// to the segment that starts there, so that every vertex is inked once. A wider pen is a
+// geometric solid pen: the union of a four-sided outline around every segment and a round end at
+// every vertex, filled by the system's polygon and ellipse rules. The same points always give the
+// same pixels, so drawing a polyline again in the background takes away exactly what it inked.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/curve_point.h"
+
+namespace loopster {
+
+class DamageTracker;
+
+// Rows of 32-bit pixels, top to bottom.
+struct PixelRows {
+    std::uint32_t* pixels;
+    // In pixels, at least `width`.
+    std::size_t stride;
+    int width;
+    int height;
+};
+
+// Draws `count` points joined in order with a solid pen `penWidth` pixels wide (1 or less is one
+// pixel), setting the pixels it inks to `colour`; what lies outside `rows` is clipped. Points may
+// lie anywhere in the 32-bit range. When `damage` is given, it is told what the pen inked.
+void drawPolyline(const PixelRows& rows, const CurvePoint* points, int count, int penWidth,
+                  std::uint32_t colour, DamageTracker* damage = nullptr);
+
+}  // namespace loopster
