@@ -16,7 +16,7 @@ packages=(
     libwebp-dev libgif-dev webp
     xscreensaver dpkg-dev file lintian
     sway weston grim qt6-wayland mate-screensaver dbus dbus-bin
-    debhelper nsis libfaketime
+    debhelper nsis libfaketime git
 )
 
 missing=()
