@@ -169,7 +169,8 @@ installed=$WINEPREFIX/drive_c/windows/syswow64/loopster.scr
 cmp -s "$installed" "$scr" || fail "syswow64/loopster.scr is not the saver as built"
 [ ! -e "$WINEPREFIX/drive_c/windows/system32/loopster.scr" ] ||
     fail "the 32-bit saver landed in the 64-bit system folder"
-[ "$(reg_value "$desktop_key" SCRNSAVE.EXE | tr '[:upper:]' '[:lower:]')" = "$saver_path" ] ||
+lower() { tr '[:upper:]' '[:lower:]'; }
+[ "$(reg_value "$desktop_key" SCRNSAVE.EXE | lower)" = "$(lower <<<"$saver_path")" ] ||
     fail "SCRNSAVE.EXE is '$(reg_value "$desktop_key" SCRNSAVE.EXE)', not $saver_path"
 [ "$(reg_value "$desktop_key" ScreenSaveActive)" = 1 ] || fail "ScreenSaveActive is not 1"
 [ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] ||
@@ -213,8 +214,10 @@ else
 fi
 
 # QuietUninstallString is a quoted path and /S, as a management tool would run it.
-eval "uninstall_command=($(sed 's/\\/\\\\/g' <<<"$uninstaller"))"
-code=$(run_wait "${uninstall_command[@]}")
+uninstall_program=$(sed -n 's/^"\([^"]*\)" .*$/\1/p' <<<"$uninstaller")
+uninstall_switches=$(sed -n 's/^"[^"]*" \(.*\)$/\1/p' <<<"$uninstaller")
+[ "$uninstall_switches" = /S ] || fail "QuietUninstallString is not a quoted path and /S: $uninstaller"
+code=$(run_wait "$uninstall_program" /S)
 [ "$code" -eq 0 ] || fail "the silent uninstaller ended with code $code"
 snapshot "$workdir/after"
 diff "$workdir/before.files" "$workdir/after.files" >&2 ||
