@@ -18,7 +18,7 @@ fail() {
 }
 
 began=$(date +%s)
-DEB_BUILD_OPTIONS="nocheck parallel=2" "$here/build_deb.sh" "$out/work" "$out" ||
+DEB_BUILD_OPTIONS="nocheck parallel=2" "$source_dir/packaging/build_deb.sh" "$out/work" "$out" ||
     fail "the source package did not build"
 deb="$out/loopster_${version}_amd64.deb"
 [ -f "$deb" ] || fail "no $(basename "$deb") among: $(ls "$out")"

@@ -101,6 +101,11 @@ Section "loopster screen saver (required)" SecSaver
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; A newer install writes over an older one: the same files, the same key, the new version.
+  ClearErrors
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+  ${IfNot} ${Errors}
+    DetailPrint "Replacing loopster $0."
+  ${EndIf}
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "loopster screen saver"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
@@ -146,12 +151,6 @@ Function .onInit
   ${If} ${Errors}
   ${AndIf} ${Silent}
     !insertmacro UnselectSection ${SecActive}
-  ${EndIf}
-
-  ClearErrors
-  ReadRegStr $R2 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
-  ${IfNot} ${Errors}
-    DetailPrint "Replacing loopster $R2."
   ${EndIf}
 
   !insertmacro CheckWritable "$ScrDir"
