@@ -46,7 +46,7 @@ grep -qx 'Recommends: qt6-wayland' <<<"$fields" || fail "the package does not re
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $6 }' >"$out/contents"
 missing=0
 while read -r mode file; do
-    grep -qxF "$mode ./$file" "$out/contents" || { echo "missing: $mode $file" >&2; missing=1; }
+    grep -qxF -- "$mode ./$file" "$out/contents" || { echo "missing: $mode $file" >&2; missing=1; }
 done <<'LIST'
 -rwxr-xr-x usr/bin/loopster
 -rwxr-xr-x usr/libexec/xscreensaver/loopster
