@@ -66,8 +66,8 @@ package: deps
 		build/mingw-i686-release/packages/loopster-*-setup.exe build/packages/
 	@ls -l build/packages
 
-# Two `make package` runs of the last commit, in two folders, one after the other, compared byte for
-# byte (about 25 minutes on 2 cores).
+# Two `make package` runs of the last commit, in two folders, one after the other, without ccache,
+# compared byte for byte: two full package builds (packaging/README.md has measured times).
 reproducible-check: deps
 	packaging/reproducible_check.sh
 
