@@ -4,8 +4,10 @@
 # scripts that make them (packaging/).
 
 # The build folder is inside the source folder for the presets: mapping it second makes its longer
-# prefix win for the files generated there (moc, configured headers).
-add_compile_options("-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=" "-ffile-prefix-map=${PROJECT_BINARY_DIR}/=")
+# prefix win for the files generated there (moc, configured headers). Debug builds keep absolute
+# paths, so that a debugger finds the sources from any folder; nothing ships from them.
+add_compile_options("$<$<NOT:$<CONFIG:Debug>>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>"
+    "$<$<NOT:$<CONFIG:Debug>>:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=>")
 
 if(MINGW)
     add_link_options(-Wl,--no-insert-timestamp)
