@@ -9,7 +9,7 @@
 #     * an older loopster installed: a newer `setup.exe /S` replaces it, one uninstall entry at the
 #       new version, and (no /ACTIVE) the active saver is left alone;
 #     * a system folder that cannot be written: a non-zero exit and nothing installed.
-# Screenshots are kept in WORKDIR.
+# Screenshots and the before/after listings are kept in WORKDIR.
 #
 # Usage: windows_packages_test.sh VERSION SCR INSTALL_TXT LICENSE_TXT WORKDIR
 #   (WORKDIR is deleted and created again)
@@ -42,11 +42,13 @@ fail() {
     failures=$((failures + 1))
 }
 
+# The prefixes (about 700 MB each) go at the end; the snapshots and screenshots stay.
 prefixes=()
 cleanup() {
     local prefix pid
     for prefix in "${prefixes[@]}"; do
         WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+        rm -rf "$prefix"
     done
     for pid in $(jobs -p); do
         kill "$pid" 2>/dev/null || true
