@@ -80,10 +80,9 @@ Var ScrPath
 !macroend
 
 ; Fails with a message and exit code 5 (access denied) when FOLDER cannot take a new file. Runs
-; before anything is written, so a refused install leaves the system as it was.
+; before anything is written, so a refused or cancelled install leaves the system as it was.
 !macro CheckWritable FOLDER
   ClearErrors
-  CreateDirectory "${FOLDER}"
   FileOpen $0 "${FOLDER}\loopster-setup.tmp" w
   ${If} ${Errors}
     MessageBox MB_OK|MB_ICONSTOP "loopster cannot be installed: this account may not write to \
@@ -157,7 +156,12 @@ Function .onInit
   ${EndIf}
 
   !insertmacro CheckWritable "$ScrDir"
-  !insertmacro CheckWritable "$INSTDIR"
+  ; The installer's own folder is made only by the install; until then its parent is tried.
+  ${If} ${FileExists} "$INSTDIR\*.*"
+    !insertmacro CheckWritable "$INSTDIR"
+  ${Else}
+    !insertmacro CheckWritable "$PROGRAMFILES32"
+  ${EndIf}
   ; A saver that is running cannot be replaced; say so rather than fail half way.
   ${If} ${FileExists} "$ScrPath"
     ClearErrors
