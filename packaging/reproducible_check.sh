@@ -14,11 +14,14 @@ work=$(cd "$work" && pwd)
 export CCACHE_DISABLE=1
 unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER
 
+# One commit for both builds, even when new ones arrive meanwhile.
+commit=$(git -C "$source_dir" rev-parse HEAD)
 began=$(date +%s)
 for name in first/loopster second/elsewhere-with-a-longer-name; do
     tree="$work/$name"
     rm -rf "$tree"
     git clone --quiet --no-hardlinks "$source_dir" "$tree"
+    git -C "$tree" checkout --quiet --detach "$commit"
     echo "building in $tree"
     (cd "$tree" && unset SOURCE_DATE_EPOCH && make --no-print-directory package) >"$tree.log" 2>&1 ||
         { tail -n 40 "$tree.log" >&2; echo "FAIL: make package failed in $tree" >&2; exit 1; }
@@ -42,4 +45,4 @@ for file in $(cd "$first" && ls build/packages/* build/mingw-i686-release/platfo
     fi
 done
 [ "$failures" -eq 0 ] || { echo "FAIL: $failures file(s) differ" >&2; exit 1; }
-echo "ok: two builds of $(git -C "$source_dir" log -1 --format=%h) give the same bytes"
+echo "ok: two builds of ${commit:0:12} give the same bytes"
