@@ -67,7 +67,7 @@ package: deps
 	@ls -l build/packages
 
 # Two `make package` runs of the last commit, in two folders, one after the other, without ccache,
-# compared byte for byte: two full package builds (packaging/README.md has measured times).
+# compared byte for byte: two full package builds, 6 minutes on 2 quiet cores.
 reproducible-check: deps
 	packaging/reproducible_check.sh
 

@@ -2,14 +2,19 @@
 # Builds the packages of the last commit twice, in two folders of different names and at two
 # different times, without ccache (a cached object would hide a difference), and compares the
 # .deb, the .scr, the zip and the installer byte for byte. On a difference it runs diffoscope when
-# installed. The folders are kept in WORKDIR (default: a new temporary folder).
+# installed. The folders are kept in WORKDIR when one is named; a temporary one goes at the end.
 #
 # Usage: reproducible_check.sh [WORKDIR]
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-work=${1:-$(mktemp -d)}
-mkdir -p "$work"
+if [ $# -ge 1 ]; then
+    work=$1
+    mkdir -p "$work"
+else
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+fi
 work=$(cd "$work" && pwd)
 export CCACHE_DISABLE=1
 unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER
