@@ -17,7 +17,7 @@ packages=(
     xscreensaver dpkg-dev file lintian
     sway weston grim qt6-wayland mate-screensaver dbus dbus-bin
     libglib2.0-bin dconf-gsettings-backend procps
-    debhelper nsis libfaketime
+    debhelper nsis libfaketime git
 )
 
 missing=()
