@@ -179,8 +179,9 @@ std::optional<FileFailure> Win32Files::replaceFile(const std::string& path,
                                                    const std::string& content) {
     createParentFolders(toWide(path));
     const std::wstring target = finalTarget(toWide(path));
-    // Beside the target, so the rename stays on one volume and cannot half-happen.
-    const std::wstring temporary = target + L".new";
+    // Beside the target, so the rename stays on one volume and cannot half-happen, under a name no
+    // user gives a file of their own (a plain ".new" would overwrite theirs).
+    const std::wstring temporary = target + kSaveTemporarySuffix;
     if (auto failure = writeWhole(temporary, content, CREATE_ALWAYS)) {
         return failure;
     }

@@ -13,6 +13,9 @@ namespace loopster {
 // The fixed places of the two files: the settings in c:\temp and the marker in c:\windows\temp.
 FileLocations win32FileLocations();
 
+// Appended to the settings file's name for the temporary file a save writes and renames over it.
+inline constexpr wchar_t kSaveTemporarySuffix[] = L".loopster-save";
+
 class Win32Files final : public Files {
   public:
     std::string lookup(const std::string& path) override;

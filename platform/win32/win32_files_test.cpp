@@ -13,6 +13,10 @@
 namespace loopster {
 namespace {
 
+std::string temporarySuffix() {
+    return toUtf8(kSaveTemporarySuffix);
+}
+
 class Win32FilesTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -98,18 +102,21 @@ TEST_F(Win32FilesTest, ReadPrefixIsBounded) {
 TEST_F(Win32FilesTest, ReplaceCreatesTheFoldersAndWritesExactBytes) {
     const std::string target = path("a\\b\\tovren.txt");
     ASSERT_FALSE(m_files.replaceFile(target, "30\r\n1\r\n").has_value());
+    // A user's own file beside the settings survives every save, whatever its name.
+    write(target + ".new", "mine");
     EXPECT_EQ(m_files.readPrefix(target, 100), "30\r\n1\r\n");
     ASSERT_FALSE(m_files.replaceFile(target, "100\r\n2\r\n").has_value());
     EXPECT_EQ(m_files.readPrefix(target, 100), "100\r\n2\r\n");
-    // Nothing is left beside the target.
-    EXPECT_EQ(m_files.lookup(target + ".new"), "");
+    EXPECT_EQ(m_files.readPrefix(target + ".new", 100), "mine");
+    // Nothing of the save is left beside the target.
+    EXPECT_EQ(m_files.lookup(target + temporarySuffix()), "");
 }
 
 TEST_F(Win32FilesTest, AFailedReplaceKeepsTheOldFile) {
     const std::string target = path("tovren.txt");
     write(target, "45\r\n2\r\n");
     // A folder in the way of the temporary file makes the write fail before the rename.
-    CreateDirectoryW(toWide(target + ".new").c_str(), nullptr);
+    CreateDirectoryW(toWide(target + temporarySuffix()).c_str(), nullptr);
     const auto failure = m_files.replaceFile(target, "30\r\n1\r\n");
     ASSERT_TRUE(failure.has_value());
     EXPECT_FALSE(failure->reason.empty());
