@@ -1,6 +1,9 @@
 # Shell helpers for running loopster on a private X server; sourced by run-saver.sh, the saver's
 # end-to-end test and the saver's measuring script.
 
+# The folder of these helpers, for the screenshot checks beside them.
+private_xvfb_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
 # Waits up to 10 s until the server $2 has written its display number into the file $1 (its
 # -displayfd), then exports DISPLAY. Fails when the server ends first or the time runs out.
 wait_for_display() {
@@ -108,69 +111,14 @@ centre_has_ink() {
     local file=$1
     # Eight bits a channel: ImageMagick may otherwise write 16-bit samples, six bytes a pixel.
     import -window root -depth 8 "ppm:$file" 2>/dev/null || return 1
-    python3 - "$file" <<'PY'
-import sys
-data = open(sys.argv[1], "rb").read()
-# A binary PPM: "P6", width, height, maximum value, one blank, then RGB triples.
-fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace():
-        pos += 1
-    end = pos
-    while not data[end:end + 1].isspace():
-        end += 1
-    fields.append(data[pos:end])
-    pos = end
-pos += 1
-width, height = int(fields[1]), int(fields[2])
-left, right, top, bottom = width, -1, height, -1
-for y in range(height):
-    row = data[pos + y * width * 3:pos + (y + 1) * width * 3]
-    first = len(row) - len(row.lstrip(b"\0"))
-    if first == len(row):
-        continue
-    last = len(row.rstrip(b"\0")) - 1
-    left, right = min(left, first // 3), max(right, last // 3)
-    top, bottom = min(top, y), max(bottom, y)
-sys.exit(0 if left <= width // 2 <= right and top <= height // 2 <= bottom else 1)
-PY
+    python3 "$private_xvfb_scripts/screenshot.py" centre "$file"
 }
 
 # True when the ink (pixels that are not black) inside the rectangle LEFT TOP WIDTH HEIGHT of the
 # screenshot $1 lies around that rectangle's centre: its bounding box spans the centre both ways,
 # as a curve centred on a monitor does. With "any" as $6, true when there is any ink there at all.
 ink_in() {
-    python3 - "$@" <<'PY'
-import sys
-path, left, top, width, height = sys.argv[1], *map(int, sys.argv[2:6])
-anywhere = len(sys.argv) > 6 and sys.argv[6] == "any"
-data = open(path, "rb").read()
-fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace():
-        pos += 1
-    end = pos
-    while not data[end:end + 1].isspace():
-        end += 1
-    fields.append(data[pos:end])
-    pos = end
-pos += 1
-full = int(fields[1])
-lo_x, hi_x, lo_y, hi_y = width, -1, height, -1
-for y in range(height):
-    start = pos + ((top + y) * full + left) * 3
-    row = data[start:start + width * 3]
-    stripped = row.lstrip(b"\0")
-    if not stripped:
-        continue
-    first = (len(row) - len(stripped)) // 3
-    last = (len(row.rstrip(b"\0")) - 1) // 3
-    lo_x, hi_x = min(lo_x, first), max(hi_x, last)
-    lo_y, hi_y = min(lo_y, y), max(hi_y, y)
-if anywhere:
-    sys.exit(0 if hi_x >= 0 else 1)
-sys.exit(0 if lo_x <= width // 2 <= hi_x and lo_y <= height // 2 <= hi_y else 1)
-PY
+    python3 "$private_xvfb_scripts/screenshot.py" ink "$@"
 }
 
 # Saves a screenshot of the whole X screen (DISPLAY, or $2 such as :5.1) as a binary PPM in $1.

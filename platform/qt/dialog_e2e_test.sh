@@ -219,38 +219,7 @@ echo "ok: the saver draws a frame every $interval ms at the saved rate of 10"
 
 # A line one pixel wide has no pixel with an inked neighbour on both axes except where it crosses
 # itself; a line two pixels wide has almost nothing else. Prints the share of inked pixels that do.
-python3 - "$work/shot.ppm" >"$work/thick.txt" <<'PY'
-import sys
-data = open(sys.argv[1], "rb").read()
-fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace():
-        pos += 1
-    end = pos
-    while not data[end:end + 1].isspace():
-        end += 1
-    fields.append(data[pos:end])
-    pos = end
-pos += 1
-width, height = int(fields[1]), int(fields[2])
-pixels = data[pos:pos + width * height * 3]
-def ink(x, y):
-    if 0 <= x < width and 0 <= y < height:
-        i = (y * width + x) * 3
-        return pixels[i:i + 3] != b"\0\0\0"
-    return False
-inked = both = 0
-for y in range(height):
-    row = pixels[y * width * 3:(y + 1) * width * 3]
-    if not row.strip(b"\0"):
-        continue
-    for x in range(width):
-        if ink(x, y):
-            inked += 1
-            if (ink(x - 1, y) or ink(x + 1, y)) and (ink(x, y - 1) or ink(x, y + 1)):
-                both += 1
-print(f"{both / inked:.2f}" if inked else "0")
-PY
+python3 "$private_xvfb_scripts/screenshot.py" thickness "$work/shot.ppm" >"$work/thick.txt"
 thick=$(cat "$work/thick.txt")
 awk -v share="$thick" 'BEGIN { exit !(share >= 0.8) }' ||
     fail "only $thick of the inked pixels belong to a 2-pixel line"

@@ -122,27 +122,7 @@ walk(json.load(sys.stdin), None)'
 # screenshot $1 are black: a saver window covers that area rather than the compositor's
 # background showing through.
 black_share_at_least() {
-    python3 - "$@" <<'PY'
-import sys
-path, left, top, width, height, percent = sys.argv[1], *map(int, sys.argv[2:7])
-data = open(path, "rb").read()
-fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace():
-        pos += 1
-    end = pos
-    while not data[end:end + 1].isspace():
-        end += 1
-    fields.append(data[pos:end])
-    pos = end
-pos += 1
-full = int(fields[1])
-black = 0
-for y in range(top, top + height):
-    row = data[pos + (y * full + left) * 3:pos + (y * full + left + width) * 3]
-    black += sum(1 for i in range(0, len(row), 3) if row[i:i + 3] == b"\0\0\0")
-sys.exit(0 if black * 100 >= percent * width * height else 1)
-PY
+    python3 "$private_xvfb_scripts/screenshot.py" black "$@"
 }
 
 # --- Headless, two outputs side by side of different sizes.

@@ -123,34 +123,7 @@ expect_signal_end INT
 # pixel that is not black lies inside it, and the box around them is centred within an eighth.
 ink_centred_in() {
     import -window root -depth 8 "ppm:$work/shot.ppm" 2>/dev/null || return 1
-    python3 - "$work/shot.ppm" "$1" "$2" <<'PY'
-import sys
-data = open(sys.argv[1], "rb").read()
-w, h = int(sys.argv[2]), int(sys.argv[3])
-fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace():
-        pos += 1
-    end = pos
-    while not data[end:end + 1].isspace():
-        end += 1
-    fields.append(data[pos:end])
-    pos = end
-pos += 1
-width, height = int(fields[1]), int(fields[2])
-xs, ys = [], []
-for y in range(height):
-    row = data[pos + y * width * 3:pos + (y + 1) * width * 3]
-    first = len(row) - len(row.lstrip(b"\0"))
-    if first == len(row):
-        continue
-    xs += [first // 3, (len(row.rstrip(b"\0")) - 1) // 3]
-    ys.append(y)
-if not xs or max(xs) >= w or max(ys) >= h:
-    sys.exit(1)
-centre_x, centre_y = (min(xs) + max(xs)) / 2, (min(ys) + max(ys)) / 2
-sys.exit(0 if abs(centre_x - w / 2) <= w / 8 and abs(centre_y - h / 2) <= h / 8 else 1)
-PY
+    python3 "$private_xvfb_scripts/screenshot.py" centred "$work/shot.ppm" "$1" "$2"
 }
 
 # The size is read at each pattern's start: at 100 frames a second a pattern lasts under a second.
