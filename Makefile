@@ -40,8 +40,8 @@ build-fuzz: deps
 # The settings reader under libFuzzer for a bounded 30 seconds; a crash or a broken invariant fails.
 fuzz: build-fuzz
 	mkdir -p build/fuzz/settings_corpus
-	build/fuzz/settings_dialog/settings_fuzz -max_total_time=30 -max_len=8192 -print_final_stats=1 \
-		build/fuzz/settings_corpus settings_dialog/fuzz_seeds
+	build/fuzz/core/settings/settings_fuzz -max_total_time=30 -max_len=8192 -print_final_stats=1 \
+		build/fuzz/settings_corpus core/settings/fuzz_seeds
 
 # The fast loop: the Linux debug build (sanitizers) and release build with their tests, including
 # the end-to-end runs under Xvfb; no Windows builds, no Wine and no fuzzing.

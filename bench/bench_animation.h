@@ -6,11 +6,11 @@
 #include <memory>
 #include <vector>
 
-#include "display/pixel_mapping.h"
-#include "geometry/curve_tracer.h"
-#include "pattern/frame_table.h"
-#include "pattern/genbox.h"
-#include "pattern/pattern_globals.h"
+#include "core/geometry/curve_tracer.h"
+#include "core/geometry/pixel_mapping.h"
+#include "core/pattern/frame_table.h"
+#include "core/pattern/genbox.h"
+#include "core/pattern/pattern_globals.h"
 
 namespace loopster {
 

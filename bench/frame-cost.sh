@@ -12,8 +12,8 @@
 # BASELINE_SCR, another loopster.scr (for instance the build before a change), and
 # BASELINE_LOOPSTER, another Linux loopster, join every round as "scr-baseline" and
 # "linux-baseline". The environment can change the rest:
-#   LOOPSTER      the Linux saver     (default build/linux-release/platform/qt/loopster)
-#   LOOPSTER_SCR  the Windows saver   (default build/mingw-i686-release/platform/win32/loopster.scr,
+#   LOOPSTER      the Linux saver     (default build/linux-release/hosts/qt/loopster)
+#   LOOPSTER_SCR  the Windows saver   (default build/mingw-i686-release/hosts/win32/loopster.scr,
 #                 or the mingw-x64-release one where 32-bit code does not run)
 #   ROUNDS        rounds per size     (default 5)
 #   RUN_SECONDS   measured per run    (default 10; each run first settles for 2 s)
@@ -35,13 +35,13 @@ root=$here/..
 
 baseline_scr=${1:-}
 baseline_linux=${2:-}
-loopster=${LOOPSTER:-$root/build/linux-release/platform/qt/loopster}
-# shellcheck source=../platform/win32/tests/wine_machine.sh
-. "$root/platform/win32/tests/wine_machine.sh"
+loopster=${LOOPSTER:-$root/build/linux-release/hosts/qt/loopster}
+# shellcheck source=../hosts/win32/tests/wine_machine.sh
+. "$root/hosts/win32/tests/wine_machine.sh"
 if runs_32bit_code; then
-    scr=${LOOPSTER_SCR:-$root/build/mingw-i686-release/platform/win32/loopster.scr}
+    scr=${LOOPSTER_SCR:-$root/build/mingw-i686-release/hosts/win32/loopster.scr}
 else
-    scr=${LOOPSTER_SCR:-$root/build/mingw-x64-release/platform/win32/loopster.scr}
+    scr=${LOOPSTER_SCR:-$root/build/mingw-x64-release/hosts/win32/loopster.scr}
     [ -n "${LOOPSTER_SCR:-}" ] ||
         echo "note: this machine cannot execute 32-bit code; measuring the x86_64 loopster.scr" >&2
 fi

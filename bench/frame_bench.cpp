@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "bench/bench_animation.h"
-#include "display/pixel_mapping.h"
-#include "geometry/curve_tracer.h"
-#include "pattern/frame_table.h"
+#include "core/geometry/curve_tracer.h"
+#include "core/geometry/pixel_mapping.h"
+#include "core/pattern/frame_table.h"
 
 namespace loopster {
 namespace {

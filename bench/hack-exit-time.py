@@ -7,7 +7,7 @@ lands at different points of a frame), sends the signal and times the wait for t
 median and the largest time per signal; exits non-zero only when the hack did not die by the
 signal it was sent.
 
-    bench/hack-exit-time.py build/linux-release/platform/xscreensaver/loopster
+    bench/hack-exit-time.py build/linux-release/hosts/xscreensaver/loopster
 """
 import signal
 import subprocess

@@ -5,7 +5,7 @@
 #
 #   bench/hack-perf.sh [PATH_TO_HACK] [SECONDS]
 #
-# Defaults: build/linux-release/platform/xscreensaver/loopster, 20 seconds. LOOPSTER_NO_SHM_PUT=1
+# Defaults: build/linux-release/hosts/xscreensaver/loopster, 20 seconds. LOOPSTER_NO_SHM_PUT=1
 # in the environment measures the plain image puts instead of shared memory.
 set -euo pipefail
 
@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../scripts/private-xvfb.sh
 . "$here/../scripts/private-xvfb.sh"
 
-hack=${1:-$here/../build/linux-release/platform/xscreensaver/loopster}
+hack=${1:-$here/../build/linux-release/hosts/xscreensaver/loopster}
 seconds=${2:-20}
 work=$(mktemp -d)
 hack_pid=

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "bench/bench_animation.h"
-#include "display/pen_raster.h"
-#include "platform/qt/buffer_ink.h"
-#include "platform/qt/qt_gdi.h"
+#include "core/raster/pen_raster.h"
+#include "hosts/qt/buffer_ink.h"
+#include "hosts/qt/qt_gdi.h"
 
 namespace loopster {
 namespace {

@@ -25,9 +25,9 @@
 #include <vector>
 
 #include "bench/bench_animation.h"
-#include "platform/qt/buffer_ink.h"
-#include "platform/qt/qt_gdi.h"
-#include "platform/x11/x11_shm_presenter.h"
+#include "hosts/qt/buffer_ink.h"
+#include "hosts/qt/qt_gdi.h"
+#include "hosts/x11/x11_shm_presenter.h"
 
 namespace loopster {
 namespace {

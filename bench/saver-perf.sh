@@ -6,7 +6,7 @@
 #
 #   bench/saver-perf.sh [PATH_TO_LOOPSTER] [SECONDS] [SCREENS]
 #
-# Defaults: build/linux-release/platform/qt/loopster, 20 seconds, one screen. With SCREENS above 1
+# Defaults: build/linux-release/hosts/qt/loopster, 20 seconds, one screen. With SCREENS above 1
 # the Xvfb has that many X screens of 1920x1080, so the saver draws every frame that many times,
 # once in each screen's window. The timing log (frames drawn and
 # shown, wall clock in ns) comes from the saver itself on stderr when LOOPSTER_TIMING_LOG is set.
@@ -16,7 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../scripts/private-xvfb.sh
 . "$here/../scripts/private-xvfb.sh"
 
-saver=${1:-$here/../build/linux-release/platform/qt/loopster}
+saver=${1:-$here/../build/linux-release/hosts/qt/loopster}
 seconds=${2:-20}
 screens=${3:-1}
 # RATE sets another frame rate (5 to 100).

@@ -13,14 +13,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$here/..
 # shellcheck source=../scripts/private-xvfb.sh
 . "$root/scripts/private-xvfb.sh"
-# shellcheck source=../platform/win32/tests/wine_machine.sh
-. "$root/platform/win32/tests/wine_machine.sh"
+# shellcheck source=../hosts/win32/tests/wine_machine.sh
+. "$root/hosts/win32/tests/wine_machine.sh"
 rounds=${ROUNDS:-3}
 seconds=${SECONDS_PER_RATE:-5}
 if runs_32bit_code; then
-    probe=$root/build/mingw-i686-release/platform/win32/loopster_frame_rate_probe.exe
+    probe=$root/build/mingw-i686-release/hosts/win32/loopster_frame_rate_probe.exe
 else
-    probe=$root/build/mingw-x64-release/platform/win32/loopster_frame_rate_probe.exe
+    probe=$root/build/mingw-x64-release/hosts/win32/loopster_frame_rate_probe.exe
 fi
 [ -f "$probe" ] || { echo "error: no $probe; build the Windows presets" >&2; exit 1; }
 wine=/usr/lib/wine/wine64

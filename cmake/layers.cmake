@@ -8,31 +8,35 @@
 # This file is read both by the configure step and by the check, which runs in script mode.
 
 set(LOOPSTER_LAYERS
-    common platform pattern geometry display settings_dialog startup
-    platform/fake platform/posix platform/x11 platform/qt platform/xscreensaver platform/win32
+    common seam seam/fake
+    core/pattern core/geometry core/raster core/saver core/settings core/program
+    hosts/posix hosts/x11 hosts/qt hosts/xscreensaver hosts/win32
     tools bench)
 
-# The portable core, from the bottom up.
+# What everything stands on, and the seam: the interfaces the core asks the system through.
 set(LOOPSTER_LAYER_common_DEPS "")
-set(LOOPSTER_LAYER_platform_DEPS common)
-set(LOOPSTER_LAYER_pattern_DEPS common platform)
-set(LOOPSTER_LAYER_geometry_DEPS common pattern)
-set(LOOPSTER_LAYER_display_DEPS common platform pattern geometry)
-set(LOOPSTER_LAYER_settings_dialog_DEPS common platform pattern)
-set(LOOPSTER_LAYER_startup_DEPS common platform pattern geometry display settings_dialog)
+set(LOOPSTER_LAYER_seam_DEPS common)
+set(LOOPSTER_LAYER_seam/fake_DEPS seam)
 
-# The platform layers and the programs above the core.
-set(LOOPSTER_LAYER_platform/fake_DEPS platform)
-set(LOOPSTER_LAYER_platform/posix_DEPS common platform)
-set(LOOPSTER_LAYER_platform/x11_DEPS common display platform/posix)
-set(LOOPSTER_LAYER_platform/qt_DEPS startup platform/posix platform/x11)
-set(LOOPSTER_LAYER_platform/xscreensaver_DEPS platform/qt)
-set(LOOPSTER_LAYER_platform/win32_DEPS startup)
-set(LOOPSTER_LAYER_tools_DEPS startup platform/qt)
-set(LOOPSTER_LAYER_bench_DEPS display platform/qt)
+# The portable core, from the bottom up.
+set(LOOPSTER_LAYER_core/pattern_DEPS common seam)
+set(LOOPSTER_LAYER_core/geometry_DEPS common core/pattern)
+set(LOOPSTER_LAYER_core/raster_DEPS common seam)
+set(LOOPSTER_LAYER_core/saver_DEPS common seam core/pattern core/geometry core/raster)
+set(LOOPSTER_LAYER_core/settings_DEPS common seam core/pattern)
+set(LOOPSTER_LAYER_core/program_DEPS common seam core/pattern core/geometry core/saver core/settings)
+
+# The hosts, each implementing the seam, and the programs beside them.
+set(LOOPSTER_LAYER_hosts/posix_DEPS common seam)
+set(LOOPSTER_LAYER_hosts/x11_DEPS common core/raster hosts/posix)
+set(LOOPSTER_LAYER_hosts/qt_DEPS core/program hosts/posix hosts/x11)
+set(LOOPSTER_LAYER_hosts/xscreensaver_DEPS hosts/qt)
+set(LOOPSTER_LAYER_hosts/win32_DEPS core/program core/raster)
+set(LOOPSTER_LAYER_tools_DEPS core/program hosts/qt)
+set(LOOPSTER_LAYER_bench_DEPS core/saver hosts/qt)
 
 # What a test or the fuzzer may include beside its folder's own layers.
-set(LOOPSTER_TEST_EXTRA_LAYERS platform/fake)
+set(LOOPSTER_TEST_EXTRA_LAYERS seam/fake)
 
 # Every layer that `layer` may include from: itself and everything below it.
 function(loopster_layers_below layer out)
@@ -48,14 +52,21 @@ function(loopster_layers_below layer out)
     set(${out} ${result} PARENT_SCOPE)
 endfunction()
 
-# One static library of the core per folder, named loopster_<folder>, linked to the libraries of
-# the folders the table puts directly below it.
+# The library of a layer: loopster_ and the folder's own name (loopster_pattern, loopster_raster).
+function(loopster_layer_target layer out)
+    get_filename_component(name ${layer} NAME)
+    set(${out} loopster_${name} PARENT_SCOPE)
+endfunction()
+
+# One static library of the core per folder, linked to the libraries of the folders the table puts
+# directly below it.
 function(loopster_core_library layer)
-    set(target loopster_${layer})
+    loopster_layer_target(${layer} target)
     add_library(${target} STATIC ${ARGN})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
     foreach(dep IN LISTS LOOPSTER_LAYER_${layer}_DEPS)
-        target_link_libraries(${target} PUBLIC loopster_${dep})
+        loopster_layer_target(${dep} dep_target)
+        target_link_libraries(${target} PUBLIC ${dep_target})
     endforeach()
     loopster_warnings(${target})
 endfunction()

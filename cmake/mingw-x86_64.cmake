@@ -17,6 +17,6 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--
 set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT "-s")
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 # The tests run the Windows executables through Wine on a private prefix and display; where the
-# i686 build runs, they end as skipped (see platform/win32/tests/wine_machine.sh).
+# i686 build runs, they end as skipped (see hosts/win32/tests/wine_machine.sh).
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    ${CMAKE_CURRENT_LIST_DIR}/../platform/win32/tests/wine_run.sh ${CMAKE_BINARY_DIR}/wineprefix)
+    ${CMAKE_CURRENT_LIST_DIR}/../hosts/win32/tests/wine_run.sh ${CMAKE_BINARY_DIR}/wineprefix)

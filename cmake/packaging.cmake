@@ -1,6 +1,6 @@
 # The packages users get. The Debian package is made by the source package in debian/ (see
-# packaging/build_deb.sh, run by `make package`), from the install rules of platform/qt and
-# platform/xscreensaver. The 32-bit Windows build makes the zip and the NSIS installer with its
+# packaging/build_deb.sh, run by `make package`), from the install rules of hosts/qt and
+# hosts/xscreensaver. The 32-bit Windows build makes the zip and the NSIS installer with its
 # target windows_packages. Everything lands in build/packages when made through the Makefile.
 
 option(LOOPSTER_PACKAGE_TESTS "Test the packages (builds the Debian package, needs makensis)" ON)

@@ -89,6 +89,6 @@ for page in man1/loopster.1.gz man6/loopster.6x.gz; do
 done
 echo "ok: the dialog XML, the desktop entries and the manual pages read cleanly"
 
-"$here/../platform/xscreensaver/daemon_e2e_test.sh" "$root/usr/libexec/xscreensaver/loopster"
+"$here/../hosts/xscreensaver/daemon_e2e_test.sh" "$root/usr/libexec/xscreensaver/loopster"
 echo "ok: the packaged hack runs under the daemon"
 "$here/mate_test.sh" "$root"

@@ -38,7 +38,7 @@ echo "two builds in $(($(date +%s) - began)) s"
 failures=0
 first=$work/first/loopster
 second=$work/second/elsewhere-with-a-longer-name
-for file in $(cd "$first" && ls build/packages/* build/mingw-i686-release/platform/win32/loopster.scr); do
+for file in $(cd "$first" && ls build/packages/* build/mingw-i686-release/hosts/win32/loopster.scr); do
     if cmp -s "$first/$file" "$second/$file"; then
         echo "same: $file ($(sha256sum <"$first/$file" | cut -c1-16))"
     else

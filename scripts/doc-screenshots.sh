@@ -14,7 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/private-xvfb.sh"
 
 build=${1:?usage: doc-screenshots.sh BUILD_DIR}
-saver="$build/platform/qt/loopster"
+saver="$build/hosts/qt/loopster"
 images="$here/../docs/images"
 if [ ! -x "$saver" ]; then
     echo "error: $saver is missing; build first" >&2

@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/private-xvfb.sh"
 
 build=${1:?usage: run-saver.sh BUILD_DIR}
-saver="$build/platform/qt/loopster"
+saver="$build/hosts/qt/loopster"
 if [ ! -x "$saver" ]; then
     echo "error: $saver is missing; build first (make run does)" >&2
     exit 1

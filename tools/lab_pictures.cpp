@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <vector>
 
-#include "display/pixel_mapping.h"
-#include "display/render_loop.h"
-#include "display/saver_state.h"
-#include "pattern/pattern_globals.h"
-#include "platform/qt/qt_gdi.h"
-#include "platform/qt/qt_surface.h"
-#include "platform/random.h"
+#include "core/geometry/pixel_mapping.h"
+#include "core/pattern/pattern_globals.h"
+#include "core/pattern/standard_random.h"
+#include "core/saver/render_loop.h"
+#include "core/saver/saver_state.h"
+#include "hosts/qt/qt_gdi.h"
+#include "hosts/qt/qt_surface.h"
 
 namespace loopster {
 

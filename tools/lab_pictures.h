@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "geometry/curve_tracer.h"
-#include "pattern/frame_table.h"
+#include "core/geometry/curve_tracer.h"
+#include "core/pattern/frame_table.h"
 
 namespace loopster {
 

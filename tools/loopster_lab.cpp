@@ -28,11 +28,11 @@
 
 #include "common/numeric.h"
 #include "common/run_error.h"
-#include "geometry/curve_tracer.h"
-#include "pattern/frame_table.h"
-#include "pattern/randomiser.h"
-#include "platform/posix/posix_files.h"
-#include "platform/random.h"
+#include "core/geometry/curve_tracer.h"
+#include "core/pattern/frame_table.h"
+#include "core/pattern/randomiser.h"
+#include "core/pattern/standard_random.h"
+#include "hosts/posix/posix_files.h"
 #include "tools/lab_animation.h"
 #include "tools/lab_pictures.h"
 

@@ -49,8 +49,8 @@ ShowUninstDetails show
 BrandingText "loopster ${VERSION}"
 LicenseData "${LICENSE}"
 ; Relative paths are read from this script's folder.
-Icon "../../platform/win32/loopster.ico"
-UninstallIcon "../../platform/win32/loopster.ico"
+Icon "../../hosts/win32/loopster.ico"
+UninstallIcon "../../hosts/win32/loopster.ico"
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=1033 "ProductName" "loopster"

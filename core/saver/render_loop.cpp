@@ -1,0 +1,155 @@
+// The render loop and its pacing.
+#include "core/saver/render_loop.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "common/numeric.h"
+#include "core/geometry/pixel_mapping.h"
+#include "core/pattern/randomiser.h"
+
+namespace loopster {
+
+std::int32_t frameDeadline(std::int32_t tick, std::int16_t frameRate) {
+    const int rate = frameRate == 0 ? kLowestFrameRate : frameRate;
+    // The sum is formed in double (1000 / 30 = 33.33...) and rounded half to even, as a 32-bit
+    // rounding of it would be; going through 64 bits and wrapping keeps a tick near the top of
+    // the range from overflowing, while every deadline away from the wrap comes out the same.
+    const double deadline = static_cast<double>(tick) + 1000.0 / rate;
+    const auto rounded = static_cast<std::int64_t>(roundHalfEven(deadline));
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(rounded));
+}
+
+std::int32_t ticksUntil(std::int32_t deadline, std::int32_t now) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(deadline) -
+                                     static_cast<std::uint32_t>(now));
+}
+
+void WaitUntilTick(std::int32_t deadline, Clock& clock, EventLoop& eventLoop) {
+    eventLoop.pumpEvents();
+    for (;;) {
+        const std::int32_t remaining = ticksUntil(deadline, clock.GetTickCount());
+        if (remaining <= 0) {
+            return;
+        }
+        eventLoop.waitForEvents(remaining);
+    }
+}
+
+namespace {
+
+// A window as one pattern draws on it: its size and device context are read at the pattern's
+// start, so a window resized by itself shows the change with the next pattern.
+struct Target {
+    SaverWindow* window;
+    Handle dc;
+    float w;
+    float h;
+};
+
+struct PatternTargets {
+    std::vector<Target> targets;
+    // The tick at which the monitors were last read.
+    std::int32_t laidOut = 0;
+    // The traced curve in model units, kept only while there is more than one window: the curve
+    // buffer itself is mapped in place for each window in turn.
+    std::vector<CurvePoint> model;
+};
+
+void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, PatternTargets& pattern,
+               Handle neutralPen) {
+    PatternGlobals& globals = state.globals;
+    const std::int32_t deadline = frameDeadline(services.clock.GetTickCount(), globals.FrameRate);
+    BuildFrame(i, state.genbox, globals, state.frameTable);
+    TraceCurve(i, state.frameTable, globals.PiValue, state.curve);
+
+    Gdi& gdi = services.gdi;
+    const Handle framePen =
+        gdi.CreatePen(PS_SOLID, globals.LineWidth, frameAt(state.frameTable, i).PenColor);
+    CurvePoint* const points = state.curve.CurvePoints.data();
+    const int count = state.curve.PointCount + 1;
+    if (pattern.targets.size() > 1) {
+        pattern.model.assign(points, points + count);
+    }
+    for (std::size_t k = 0; k < pattern.targets.size(); ++k) {
+        const Target& target = pattern.targets[k];
+        if (k > 0) {
+            std::copy(pattern.model.begin(), pattern.model.end(), points);
+        }
+        gdi.SelectObject(target.dc, framePen);
+        mapToPixels(state.curve, target.w, target.h, globals.FillRatio);
+        // Cleared only now, right before the drawing, so the back buffer is empty for the least
+        // time.
+        target.window->cls();
+        gdi.Polyline(target.dc, points, count);
+        gdi.SelectObject(target.dc, neutralPen);
+    }
+    gdi.DeleteObject(framePen);
+
+    WaitUntilTick(deadline, services.clock, services.eventLoop);
+}
+
+// Reads every window's size and device context, and makes sure it is black and shown.
+void readTargets(SaverSurfaces& surfaces, PatternTargets& pattern) {
+    pattern.targets.clear();
+    for (std::size_t k = 0; k < surfaces.count(); ++k) {
+        SaverWindow& window = surfaces.surface(k);
+        // Single precision, as the mapping takes them.
+        const auto h = static_cast<float>(window.scaleHeight());
+        const auto w = static_cast<float>(window.scaleWidth());
+        window.setBackColor(0);
+        window.show();
+        pattern.targets.push_back(Target{&window, window.hDC(), w, h});
+    }
+}
+
+// A monitor plugged in or grown while a pattern runs is covered from the next frame, not only
+// from the next pattern, which at 5 fps can be 16 s away. The monitors are read again at most
+// every kLayoutCheckMs; a change reads the sizes anew, so a new or resized window draws the
+// current pattern mapped to its own size. A window whose monitor did not change keeps its size,
+// as read at the pattern's start.
+void followMonitors(SaverServices& services, SaverSurfaces& surfaces, PatternTargets& pattern) {
+    const std::int32_t now = services.clock.GetTickCount();
+    if (ticksUntil(pattern.laidOut + kLayoutCheckMs, now) > 0) {
+        return;
+    }
+    pattern.laidOut = now;
+    if (surfaces.layout()) {
+        readTargets(surfaces, pattern);
+    }
+}
+
+}  // namespace
+
+void RunSaver(SaverServices& services, SaverState& state) {
+    PatternGlobals& globals = state.globals;
+    OneSurface single(services.window);
+    SaverSurfaces& surfaces = services.surfaces != nullptr ? *services.surfaces : single;
+    PatternTargets pattern;
+
+    globals.FrameCount = NewPattern(state.genbox, globals, services.random);
+    const Handle neutralPen = services.gdi.CreatePen(PS_SOLID, 1, kNeutralPenColour);
+    globals.StopFlag = 0;
+    while (globals.StopFlag == 0) {
+        // Monitors that came, went or changed are taken in here, with the window sizes.
+        surfaces.layout();
+        // A single window has no monitors to follow, and its pacing reads the clock only as
+        // often as it always did.
+        const bool monitors = services.surfaces != nullptr;
+        if (monitors) {
+            pattern.laidOut = services.clock.GetTickCount();
+        }
+        readTargets(surfaces, pattern);
+        for (std::int16_t i = 0; i < globals.FrameCount; ++i) {
+            if (monitors && i > 0) {
+                followMonitors(services, surfaces, pattern);
+            }
+            drawFrame(i, services, state, pattern, neutralPen);
+        }
+        globals.FrameCount = NewPattern(state.genbox, globals, services.random);
+    }
+    services.gdi.DeleteObject(neutralPen);
+}
+
+}  // namespace loopster

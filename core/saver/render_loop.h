@@ -1,0 +1,58 @@
+// The saver mode's main loop and its pacing: pattern after pattern, each frame traced, mapped to
+// the pixels of each window it is shown in, drawn there as one polyline and held until its
+// deadline. Window events are pumped only while a frame waits for its deadline, so the saver ends
+// there.
+#pragma once
+
+#include <cstdint>
+
+#include "core/saver/saver_state.h"
+#include "core/saver/saver_surfaces.h"
+#include "seam/clock.h"
+#include "seam/gdi.h"
+#include "seam/random.h"
+#include "seam/saver_window.h"
+
+namespace loopster {
+
+// What the render loop draws with and waits on. Without `surfaces` it draws on `window` alone;
+// with them (one window per monitor) on each of them, and `window` is not drawn on.
+struct SaverServices {
+    SaverWindow& window;
+    Gdi& gdi;
+    Clock& clock;
+    EventLoop& eventLoop;
+    Random& random;
+    SaverSurfaces* surfaces = nullptr;
+};
+
+// The colour of the pen that stays selected between frames: white.
+inline constexpr std::int32_t kNeutralPenColour = 16777215;
+
+// A frame rate of 0 is paced as this rate, the lowest the settings dialog offers.
+inline constexpr int kLowestFrameRate = 5;
+
+// While a pattern runs, the monitors are read again when this many milliseconds have passed since
+// they last were, so a monitor that comes or grows is covered well within a second at any rate.
+inline constexpr std::int32_t kLayoutCheckMs = 200;
+
+// The tick at which a frame that starts at `tick` ends: tick + 1000 / frameRate ms rounded half to
+// even, wrapped to 32 bits like the counter itself so that the wrap never stalls a frame. A
+// negative rate puts the deadline in the past, which means no pause.
+std::int32_t frameDeadline(std::int32_t tick, std::int16_t frameRate);
+
+// Milliseconds from `now` to `deadline`, modulo 2^32: negative or 0 once the deadline is reached.
+std::int32_t ticksUntil(std::int32_t deadline, std::int32_t now);
+
+// Pumps the window events at least once and returns when the tick reaches `deadline`, blocking in
+// the event wait in between.
+void WaitUntilTick(std::int32_t deadline, Clock& clock, EventLoop& eventLoop);
+
+// Plays patterns until the process ends in a window event handler. Each frame is traced once, in
+// model units, and mapped to each window's own size, so every monitor shows the same curve centred
+// on it and scaled to its width. A window's size is read at the pattern's start, and again
+// when its monitor changes while the pattern runs. StopFlag is cleared at the
+// start and nothing sets it, so in practice this never returns.
+void RunSaver(SaverServices& services, SaverState& state);
+
+}  // namespace loopster

@@ -1,0 +1,65 @@
+// The settings dialog's logic: it owns the controls' state (Text1, HScroll1, Option1/Option2),
+// loads itself at the first touch of any control or at Show, and reacts to the scroll bar, OK and
+// the close button. The window itself is a ConfigView of the platform, which only shows the state
+// and reports the user's actions.
+#pragma once
+
+#include <string>
+
+#include "seam/config_view.h"
+#include "seam/desktop.h"
+#include "seam/files.h"
+#include "seam/process.h"
+
+namespace loopster {
+
+// What the load step writes when the marker file is missing: one quoted line, 31 bytes.
+inline constexpr const char* kMarkerContent = "\"created by settings control\"\r\n";
+
+class Config final : private ConfigEvents {
+  public:
+    // HScroll1's range and start value, in frames per second; arrow and trough steps are 1.
+    static constexpr int kScrollMin = 5;
+    static constexpr int kScrollMax = 100;
+    static constexpr int kScrollStart = 30;
+
+    Config(ConfigView& view, Files& files, Desktop& desktop, Process& process,
+           const FileLocations& locations);
+    Config(const Config&) = delete;
+    Config& operator=(const Config&) = delete;
+
+    // The controls. Every access loads the dialog first (its load step runs once per process).
+    std::string Text1();
+    void setText1(const std::string& text);
+    int HScroll1();
+    // Sets the scroll bar's value, held to its range; a change writes the same digits into Text1.
+    void setHScroll1(int value);
+    // True when Option1 (light) is selected.
+    bool Option1();
+    // Selects Option1 (light) when true, else Option2 (heavy); the two form one group.
+    void selectOption(bool light);
+    // Shows the dialog modeless.
+    void Show();
+
+    bool isLoaded() const { return m_loaded; }
+
+  private:
+    void ensureLoaded();
+    void writeMarker();
+    void onScrollChange(int value) override;
+    void onOptionClick(bool light) override;
+    void onOkClick() override;
+    void onCloseRequest() override;
+
+    ConfigView& m_view;
+    Files& m_files;
+    Desktop& m_desktop;
+    Process& m_process;
+    FileLocations m_locations;
+    bool m_loaded = false;
+    std::string m_text1 = std::to_string(kScrollStart);
+    int m_scrollValue = kScrollStart;
+    bool m_option1 = true;
+};
+
+}  // namespace loopster

@@ -1,0 +1,144 @@
+// The settings dialog's logic against a fake window and fake files: the load step and its marker,
+// the scroll bar writing Text1, OK saving and ending, the close button ending without saving.
+#include "core/settings/config.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "seam/fake/fake_config_view.h"
+#include "seam/fake/fake_desktop.h"
+#include "seam/fake/fake_files.h"
+#include "seam/fake/fake_process.h"
+
+namespace loopster {
+namespace {
+
+const std::string kSettings = "/cfg/loopster/tovren.txt";
+const std::string kMarker = "/state/loopster/tovren.txt";
+
+class ConfigTest : public ::testing::Test {
+  protected:
+    FakeFiles files;
+    FakeConfigView view;
+    FakeDesktop desktop;
+    FakeProcess process{"/c"};
+    Config config{view, files, desktop, process, FileLocations{kSettings, kMarker}};
+};
+
+TEST_F(ConfigTest, NothingHappensBeforeTheFirstTouch) {
+    EXPECT_FALSE(config.isLoaded());
+    EXPECT_EQ(view.creates(), 0);
+    EXPECT_EQ(files.lookups(), 0);
+}
+
+TEST_F(ConfigTest, ShowDisplaysTheDefaults) {
+    config.Show();
+    EXPECT_EQ(view.creates(), 1);
+    EXPECT_TRUE(view.visible());
+    EXPECT_EQ(view.text1(), "30");
+    EXPECT_EQ(view.scrollValue(), 30);
+    EXPECT_TRUE(view.option1());
+}
+
+TEST_F(ConfigTest, FirstLoadBeepsOnceAndWritesThe31ByteMarker) {
+    config.Show();
+    config.Text1();
+    config.setHScroll1(50);
+    EXPECT_EQ(desktop.beeps(), 1);
+    EXPECT_EQ(view.creates(), 1);
+    EXPECT_EQ(files.content(kMarker), "\"created by settings control\"\r\n");
+    EXPECT_EQ(files.content(kMarker).size(), 31u);
+}
+
+TEST_F(ConfigTest, ExistingMarkerIsLeftAloneEvenWhenEmpty) {
+    files.put(kMarker, "");
+    config.Show();
+    EXPECT_EQ(desktop.beeps(), 0);
+    EXPECT_EQ(files.writes(kMarker), 0);
+    EXPECT_EQ(files.content(kMarker), "");
+}
+
+TEST_F(ConfigTest, MarkerThatCannotBeCreatedIsSkipped) {
+    files.failWrites(kMarker, "Permission denied");
+    EXPECT_NO_THROW(config.Show());
+    EXPECT_EQ(desktop.beeps(), 1);
+    EXPECT_FALSE(files.exists(kMarker));
+    EXPECT_TRUE(view.visible());
+    EXPECT_EQ(view.text1(), "30");
+}
+
+TEST_F(ConfigTest, SaverModeLoadsHiddenAndStillWritesTheMarker) {
+    EXPECT_EQ(config.Text1(), "30");
+    EXPECT_TRUE(config.Option1());
+    EXPECT_EQ(view.creates(), 1);
+    EXPECT_EQ(view.shows(), 0);
+    EXPECT_EQ(desktop.beeps(), 1);
+    EXPECT_TRUE(files.exists(kMarker));
+}
+
+TEST_F(ConfigTest, ScrollChangeWritesText1) {
+    config.Show();
+    view.handler().onScrollChange(31);
+    EXPECT_EQ(config.Text1(), "31");
+    EXPECT_EQ(view.text1(), "31");
+    EXPECT_EQ(config.HScroll1(), 31);
+}
+
+TEST_F(ConfigTest, SettingTheScrollBarFollowsWithText1AndHoldsItsRange) {
+    config.setHScroll1(100);
+    EXPECT_EQ(view.scrollValue(), 100);
+    EXPECT_EQ(view.text1(), "100");
+    config.setHScroll1(101);
+    EXPECT_EQ(config.HScroll1(), 100);
+    config.setHScroll1(0);
+    EXPECT_EQ(config.HScroll1(), 5);
+    EXPECT_EQ(config.Text1(), "5");
+}
+
+TEST_F(ConfigTest, OptionClicksFormOneGroup) {
+    config.Show();
+    view.handler().onOptionClick(false);
+    EXPECT_FALSE(config.Option1());
+    EXPECT_FALSE(view.option1());
+    view.handler().onOptionClick(true);
+    EXPECT_TRUE(config.Option1());
+}
+
+TEST_F(ConfigTest, OkSavesUnloadsAndEndsTheProcess) {
+    config.Show();
+    view.handler().onScrollChange(100);
+    view.handler().onOptionClick(false);
+    EXPECT_THROW(view.handler().onOkClick(), ProcessEnded);
+    EXPECT_EQ(files.content(kSettings), "100\r\n2\r\n");
+    EXPECT_EQ(view.unloads(), 1);
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+TEST_F(ConfigTest, CloseButtonEndsWithoutSaving) {
+    files.put(kSettings, "77\r\n1\r\n");
+    config.Show();
+    view.handler().onScrollChange(12);
+    EXPECT_THROW(view.handler().onCloseRequest(), ProcessEnded);
+    EXPECT_EQ(files.writes(kSettings), 0);
+    EXPECT_EQ(files.content(kSettings), "77\r\n1\r\n");
+    EXPECT_EQ(view.unloads(), 1);
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+TEST_F(ConfigTest, FailedSaveShowsFileAndReasonAndKeepsTheDialogOpen) {
+    files.put(kSettings, "77\r\n1\r\n");
+    files.failWrites(kSettings, "No space left on device");
+    config.Show();
+    EXPECT_NO_THROW(view.handler().onOkClick());
+    ASSERT_EQ(view.errors().size(), 1u);
+    EXPECT_NE(view.errors()[0].find(kSettings), std::string::npos);
+    EXPECT_NE(view.errors()[0].find("No space left on device"), std::string::npos);
+    EXPECT_EQ(view.unloads(), 0);
+    EXPECT_TRUE(view.visible());
+    EXPECT_FALSE(process.exitCode());
+    EXPECT_EQ(files.content(kSettings), "77\r\n1\r\n");
+}
+
+}  // namespace
+}  // namespace loopster

@@ -1,0 +1,140 @@
+// The loopster executable on Linux: the Qt implementations of the platform seam, wired to Main.
+// Main returns only in settings mode, which then runs Qt's event loop until the dialog ends the
+// process; in saver mode the render loop pumps the events itself and the process ends inside it.
+#include <QApplication>
+#include <QRegularExpression>
+#include <QString>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/pattern/standard_random.h"
+#include "core/program/entry.h"
+#include "core/saver/monitor_windows.h"
+#include "hosts/posix/posix_files.h"
+#include "hosts/qt/config_dialog.h"
+#include "hosts/qt/qt_clock.h"
+#include "hosts/qt/qt_desktop.h"
+#include "hosts/qt/qt_gdi.h"
+#include "hosts/qt/qt_monitors.h"
+#include "hosts/qt/qt_process.h"
+#include "hosts/qt/qt_saver_window.h"
+
+namespace {
+
+// Qt meets a display it cannot open with a fatal message, an abort and a core file. While the
+// application is being created, that message becomes one line of ours and exit code 1, and the
+// warnings before it, which only lead up to it, are held back; they are shown once the
+// application exists.
+loopster::Process* startingProcess = nullptr;
+std::vector<QString> heldMessages;
+
+// Where the display was looked for, as the environment names it. Qt tries Wayland first where
+// both are set, then X11, so both are named then.
+std::string displayNamed() {
+    std::string where;
+    for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0') {
+            where += (where.empty() ? "" : ", ") + std::string(name) + "=" + value;
+        }
+    }
+    return where.empty() ? "neither DISPLAY nor WAYLAND_DISPLAY is set" : where;
+}
+
+// The Qt platform plugin that Qt looked for and did not find, from its own warning; empty when
+// every plugin it tried was there (and so the display itself could not be opened).
+QString missingPlugin() {
+    static const QRegularExpression notFound(
+        QStringLiteral("Could not find the Qt platform plugin \"([^\"]+)\""));
+    for (const QString& message : heldMessages) {
+        const QRegularExpressionMatch match = notFound.match(message);
+        if (match.hasMatch()) {
+            return match.captured(1);
+        }
+    }
+    return {};
+}
+
+// One line that names the cause and, where a Debian package brings the missing part, the remedy.
+// Qt's Wayland plugins come apart from Qt itself; the X11 one comes with Qt's GUI library.
+std::string startFailureMessage() {
+    const QString plugin = missingPlugin();
+    if (plugin.isEmpty()) {
+        return "loopster: no display could be opened (" + displayNamed() + ")";
+    }
+    std::string remedy;
+    if (plugin.startsWith(QStringLiteral("wayland"))) {
+        remedy = "install the package qt6-wayland";
+    } else if (plugin == QStringLiteral("xcb")) {
+        remedy = "install the package libqt6gui6";
+    } else {
+        remedy = "set QT_QPA_PLATFORM to a platform that is installed, or unset it";
+    }
+    return "loopster: Qt's \"" + plugin.toStdString() +
+           "\" platform plugin is not installed, so no display could be opened (" + displayNamed() +
+           "); " + remedy;
+}
+
+void startupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtFatalMsg) {
+        startingProcess->showFatalError(startFailureMessage());
+        startingProcess->endProcess(1);
+    }
+    heldMessages.push_back(qFormatLogMessage(type, context, message));
+}
+
+void holdStartupMessages(loopster::Process& process) {
+    startingProcess = &process;
+    qInstallMessageHandler(startupMessage);
+}
+
+void releaseStartupMessages() {
+    qInstallMessageHandler(nullptr);
+    for (const QString& message : heldMessages) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    }
+    heldMessages.clear();
+    startingProcess = nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace loopster;
+    QtProcess process(argc, argv);
+    // Decided before a display is opened, so that a refused start ends at once even without one.
+    if (startModeOf(process.commandLine()) == StartMode::Refused) {
+        process.endProcess(0);
+    }
+    holdStartupMessages(process);
+    QApplication application(argc, argv);
+    releaseStartupMessages();
+    // Lets the desktop match the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("loopster"));
+
+    QtDesktop desktop;
+    PosixFiles files;
+    QtClock clock;
+    QtEventLoop eventLoop;
+    StandardRandom random;
+    // A saver window on every monitor; the drawing calls find each window's back buffer.
+    QtMonitors monitors(process);
+    MonitorWindows saverWindows(monitors);
+    QtMonitorSurfaces surfaces(saverWindows);
+    QtGdi gdi(surfaces);
+    const FileLocations locations = linuxFileLocations();
+    // The dialog's clicks arrive from Qt's event loop, outside Main's guard.
+    QtConfigView configView(locations.settingsFile, [&process](const std::function<void()>& call) {
+        runGuarded(process, call);
+    });
+    Platform platform{process, desktop,      files,      clock,     eventLoop,    random,
+                      gdi,     saverWindows, configView, locations, &saverWindows};
+    const auto state = std::make_unique<SaverState>();
+    Config config(configView, files, desktop, process, platform.locations);
+
+    runGuarded(process, [&] { Main(platform, *state, config); });
+    return QApplication::exec();
+}

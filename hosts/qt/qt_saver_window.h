@@ -1,0 +1,67 @@
+// The saver window on Qt 6: a borderless, black, full-screen widget, hidden until the render loop
+// shows it. Frames are drawn into a persistent back buffer, so clearing never flickers and an
+// uncovered window repaints itself from it. On X11 with MIT-SHM the buffer lies in shared memory
+// and each frame's changed tiles are put straight to the window (X11ShmPresenter); elsewhere the
+// widget copies them to the screen when Qt repaints it. Each window is full screen on one monitor:
+// the primary one unless it is placed on another.
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QRect>
+#include <cstdint>
+#include <memory>
+
+#include "hosts/qt/qt_surface.h"
+#include "seam/process.h"
+#include "seam/saver_window.h"
+
+class QScreen;
+class QWidget;
+
+namespace loopster {
+
+class SaverWidget;
+
+class QtSaverWindow final : public SaverWindow, public QtSurface {
+  public:
+    // `process` ends the run when an event handler fails with a fatal error.
+    explicit QtSaverWindow(Process& process);
+    ~QtSaverWindow() override;
+    QtSaverWindow(const QtSaverWindow&) = delete;
+    QtSaverWindow& operator=(const QtSaverWindow&) = delete;
+
+    void setEventHandler(SaverWindowEvents* handler) override;
+    int scaleHeight() override;
+    int scaleWidth() override;
+    void setBackColor(std::int32_t colour) override;
+    void show() override;
+    Handle hDC() override;
+    void cls() override;
+    void close() override;
+
+    // The back buffer behind the device context, created with the window.
+    QImage& backBuffer() override;
+    // The window shows what the polyline inked, and what the clear before it took away, at once
+    // or at the next pump.
+    void inked(const CurvePoint* points, int count, int penWidth) override;
+
+    // Covers `geometry` on `screen` (null: the screen the window is on), in the coordinates of the
+    // desktop that screen belongs to; a window already shown moves at once.
+    void place(QScreen* screen, const QRect& geometry);
+
+    // The widget, created at the first use; for tests.
+    QWidget* widget();
+
+  private:
+    SaverWidget& created();
+
+    Process& m_process;
+    SaverWindowEvents* m_handler = nullptr;
+    std::unique_ptr<SaverWidget> m_widget;
+    // Where place() asked for before the widget existed.
+    QPointer<QScreen> m_screen;
+    QRect m_geometry;
+};
+
+}  // namespace loopster
