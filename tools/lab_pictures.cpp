@@ -93,19 +93,15 @@ class CapturingEventLoop final : public EventLoop {
     const std::function<void(int)>& m_progress;
 };
 
-// Draws one polyline exactly as a frame of the render loop does: the frame's pen selected, the
-// window cleared, the points drawn, the neutral pen selected again.
+// Draws one polyline with the render loop's own frame drawing, between the pens it makes.
 void drawLikeTheLoop(ImageWindow& window, const CurveBuffer& mapped, int lineWidth,
                      std::int32_t colour) {
     QtGdi gdi(window);
     const Handle neutralPen = gdi.CreatePen(PS_SOLID, 1, kNeutralPenColour);
-    const Handle dc = window.hDC();
-    window.setBackColor(0);
     const Handle framePen = gdi.CreatePen(PS_SOLID, lineWidth, colour);
-    gdi.SelectObject(dc, framePen);
-    window.cls();
-    gdi.Polyline(dc, mapped.CurvePoints.data(), mapped.PointCount + 1);
-    gdi.SelectObject(dc, neutralPen);
+    window.setBackColor(0);
+    drawFramePolyline(gdi, window, window.hDC(), framePen, neutralPen, mapped.CurvePoints.data(),
+                      mapped.PointCount + 1);
     gdi.DeleteObject(framePen);
     gdi.DeleteObject(neutralPen);
 }

@@ -37,6 +37,14 @@ void WaitUntilTick(std::int32_t deadline, Clock& clock, EventLoop& eventLoop) {
     }
 }
 
+void drawFramePolyline(Gdi& gdi, SaverWindow& window, Handle dc, Handle framePen, Handle neutralPen,
+                       const CurvePoint* points, int count) {
+    gdi.SelectObject(dc, framePen);
+    window.cls();
+    gdi.Polyline(dc, points, count);
+    gdi.SelectObject(dc, neutralPen);
+}
+
 namespace {
 
 // A window as one pattern draws on it: its size and device context are read at the pattern's
@@ -77,13 +85,8 @@ void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, Patte
         if (k > 0) {
             std::copy(pattern.model.begin(), pattern.model.end(), points);
         }
-        gdi.SelectObject(target.dc, framePen);
         mapToPixels(state.curve, target.w, target.h, globals.FillRatio);
-        // Cleared only now, right before the drawing, so the back buffer is empty for the least
-        // time.
-        target.window->cls();
-        gdi.Polyline(target.dc, points, count);
-        gdi.SelectObject(target.dc, neutralPen);
+        drawFramePolyline(gdi, *target.window, target.dc, framePen, neutralPen, points, count);
     }
     gdi.DeleteObject(framePen);
 

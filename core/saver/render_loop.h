@@ -48,6 +48,12 @@ std::int32_t ticksUntil(std::int32_t deadline, std::int32_t now);
 // the event wait in between.
 void WaitUntilTick(std::int32_t deadline, Clock& clock, EventLoop& eventLoop);
 
+// Draws one mapped polyline on a window as every frame of the saver is drawn: the frame's pen
+// selected, the window cleared right before the drawing (so a back buffer is empty for the least
+// time), the `count` points drawn, and the neutral pen selected again. The pens stay the caller's.
+void drawFramePolyline(Gdi& gdi, SaverWindow& window, Handle dc, Handle framePen, Handle neutralPen,
+                       const CurvePoint* points, int count);
+
 // Plays patterns until the process ends in a window event handler. Each frame is traced once, in
 // model units, and mapped to each window's own size, so every monitor shows the same curve centred
 // on it and scaled to its width. A window's size is read at the pattern's start, and again
