@@ -48,12 +48,7 @@ struct Rig {
     // nothing when Main returned.
     std::optional<int> run() {
         events.at(clock.now() + 1, [this] { window.handler()->onKeyDown(16); });
-        try {
-            Main(platform, *state, config);
-        } catch (const ProcessEnded& ended) {
-            return ended.exitCode;
-        }
-        return std::nullopt;
+        return exitCodeOf([this] { Main(platform, *state, config); });
     }
 
     bool windowTouched() const { return log.indexOf("scaleHeight") < log.calls().size(); }
@@ -145,13 +140,10 @@ TEST(Main, SettingsFileIsReadInBothModesBeforeAnythingIsShown) {
 TEST(Main, AFrameRateTextOutsideSixteenBitsIsTheOverflowError) {
     Rig rig("/s");
     rig.config.setText1("40000");
-    std::optional<int> exitCode;
-    try {
-        runGuarded(rig.process, [&rig] { Main(rig.platform, *rig.state, rig.config); });
-    } catch (const ProcessEnded& ended) {
-        exitCode = ended.exitCode;
-    }
-    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(exitCodeOf([&rig] {
+                  runGuarded(rig.process, [&rig] { Main(rig.platform, *rig.state, rig.config); });
+              }),
+              1);
     EXPECT_EQ(rig.process.fatalErrors(),
               std::vector<std::string>{standardMessage(ErrorKind::Overflow)});
     EXPECT_FALSE(rig.windowTouched());

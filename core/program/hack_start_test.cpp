@@ -87,12 +87,7 @@ struct HackRig {
 
     int run(const HackOptions& options) {
         events.at(clock.now() + 1, [this] { process.endProcess(0); });
-        try {
-            RunHack(services, kSettings, options, *state);
-        } catch (const ProcessEnded& ended) {
-            return ended.exitCode;
-        }
-        return -1;
+        return exitCodeOf([&] { RunHack(services, kSettings, options, *state); }).value_or(-1);
     }
 };
 

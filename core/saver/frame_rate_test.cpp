@@ -89,10 +89,7 @@ double measuredRate(System system, std::int16_t rate, int frames = 400) {
             window.handler()->onKeyDown(16);
         }
     });
-    try {
-        RunSaver(services, *state);
-    } catch (const ProcessEnded&) {
-    }
+    exitCodeOf([&] { RunSaver(services, *state); });
     if (drawn.size() < 2) {
         ADD_FAILURE() << "the saver drew " << drawn.size() << " frame(s)";
         return 0;

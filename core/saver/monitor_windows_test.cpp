@@ -32,13 +32,11 @@ struct Rig {
     }
 
     int run() {
-        try {
-            RunSaver(services, *state);
-        } catch (const ProcessEnded& ended) {
-            return ended.exitCode;
+        const std::optional<int> code = exitCodeOf([this] { RunSaver(services, *state); });
+        if (!code) {
+            ADD_FAILURE() << "RunSaver returned";
         }
-        ADD_FAILURE() << "RunSaver returned";
-        return -1;
+        return code.value_or(-1);
     }
 
     FakeSaverWindow& window(std::size_t index) {

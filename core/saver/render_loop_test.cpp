@@ -46,13 +46,11 @@ struct Rig {
 
     // Runs until a window event ends the process; returns the exit code.
     int run() {
-        try {
-            RunSaver(services, *state);
-        } catch (const ProcessEnded& ended) {
-            return ended.exitCode;
+        const std::optional<int> code = exitCodeOf([this] { RunSaver(services, *state); });
+        if (!code) {
+            ADD_FAILURE() << "RunSaver returned";
         }
-        ADD_FAILURE() << "RunSaver returned";
-        return -1;
+        return code.value_or(-1);
     }
 
     std::vector<std::string> callsFrom(std::size_t first) const {

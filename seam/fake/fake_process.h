@@ -12,6 +12,18 @@
 
 namespace loopster {
 
+// Runs `body`, which goes on until something ends the process through a fake; the exit code it
+// ended with, or nothing when `body` returned by itself.
+template <typename Body>
+std::optional<int> exitCodeOf(Body&& body) {
+    try {
+        body();
+    } catch (const ProcessEnded& ended) {
+        return ended.exitCode;
+    }
+    return std::nullopt;
+}
+
 class FakeProcess final : public Process {
   public:
     explicit FakeProcess(std::string commandLine = "/s", CallLog* log = nullptr)
