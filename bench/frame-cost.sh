@@ -30,8 +30,8 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$here/..
-# shellcheck source=../scripts/private-xvfb.sh
-. "$root/scripts/private-xvfb.sh"
+# shellcheck source=../scripts/e2e-lib.sh
+. "$root/scripts/e2e-lib.sh"
 
 baseline_scr=${1:-}
 baseline_linux=${2:-}
@@ -66,20 +66,9 @@ else
 fi
 [ ${#programs[@]} -gt 0 ] || { echo "error: nothing to measure" >&2; exit 1; }
 
-work=$(mktemp -d)
+begin_work
 run_pid=
 server_pid=
-cleanup() {
-    if [ -n "$run_pid" ]; then
-        kill "$run_pid" 2>/dev/null || true
-    fi
-    if [ -n "$server_pid" ]; then
-        kill "$server_pid" 2>/dev/null || true
-    fi
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 use_private_home "$work"
 mkdir -p "$XDG_CONFIG_HOME/loopster"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """How long the xscreensaver hack takes from a signal to its exit.
 
-Starts the hack on the root window of $DISPLAY (a private Xvfb: see scripts/private-xvfb.sh)
+Starts the hack on the root window of $DISPLAY (a private Xvfb: see scripts/e2e-lib.sh)
 ten times for each ending signal, lets it draw for a moment that differs each time (so the signal
 lands at different points of a frame), sends the signal and times the wait for the exit. Prints the
 median and the largest time per signal; exits non-zero only when the hack did not die by the

@@ -10,21 +10,13 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../scripts/private-xvfb.sh
-. "$here/../scripts/private-xvfb.sh"
+# shellcheck source=../scripts/e2e-lib.sh
+. "$here/../scripts/e2e-lib.sh"
 
 hack=${1:-$here/../build/linux-release/hosts/xscreensaver/loopster}
 seconds=${2:-20}
-work=$(mktemp -d)
+begin_work
 hack_pid=
-cleanup() {
-    if [ -n "$hack_pid" ]; then
-        kill "$hack_pid" 2>/dev/null || true
-    fi
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 use_private_home "$work"
 start_private_xvfb 1920x1080 "$work"

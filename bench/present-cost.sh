@@ -11,8 +11,8 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$here/..
-# shellcheck source=../scripts/private-xvfb.sh
-. "$root/scripts/private-xvfb.sh"
+# shellcheck source=../scripts/e2e-lib.sh
+. "$root/scripts/e2e-lib.sh"
 
 bench=${1:-$root/build/linux-release/bench/present_bench}
 shift || true
@@ -20,8 +20,7 @@ sizes=${SIZES:-1920x1080 3840x2160}
 rounds=${ROUNDS:-3}
 [ -x "$bench" ] || { echo "error: no $bench; build linux-release" >&2; exit 1; }
 
-work=$(mktemp -d)
-trap 'stop_private_xvfb; rm -rf "$work"' EXIT
+begin_work
 for ((round = 1; round <= rounds; round++)); do
     for size in $sizes; do
         start_private_xvfb "$size" "$work"

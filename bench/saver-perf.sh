@@ -13,8 +13,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../scripts/private-xvfb.sh
-. "$here/../scripts/private-xvfb.sh"
+# shellcheck source=../scripts/e2e-lib.sh
+. "$here/../scripts/e2e-lib.sh"
 
 saver=${1:-$here/../build/linux-release/hosts/qt/loopster}
 seconds=${2:-20}
@@ -26,16 +26,8 @@ if [ ! -x "$saver" ]; then
     exit 1
 fi
 
-work=$(mktemp -d)
+begin_work
 saver_pid=
-cleanup() {
-    if [ -n "$saver_pid" ]; then
-        kill "$saver_pid" 2>/dev/null || true
-    fi
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 use_private_home "$work"
 mkdir -p "$XDG_CONFIG_HOME/loopster"
@@ -85,8 +77,7 @@ peak_kib=$(awk '$1 == "VmHWM:" { print $2 }' "/proc/$saver_pid/status")
 load=$(cut -d ' ' -f 1-3 /proc/loadavg)
 
 xdotool key space
-ended() { ! kill -0 "$saver_pid" 2>/dev/null; }
-poll_until 5 ended || echo "warning: the saver did not end on a key" >&2
+poll_until 5 ended "$saver_pid" || echo "warning: the saver did not end on a key" >&2
 wait "$saver_pid" 2>/dev/null || true
 saver_pid=
 

@@ -11,8 +11,8 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$here/..
-# shellcheck source=../scripts/private-xvfb.sh
-. "$root/scripts/private-xvfb.sh"
+# shellcheck source=../scripts/e2e-lib.sh
+. "$root/scripts/e2e-lib.sh"
 # shellcheck source=../hosts/win32/tests/wine_machine.sh
 . "$root/hosts/win32/tests/wine_machine.sh"
 rounds=${ROUNDS:-3}
@@ -26,13 +26,8 @@ fi
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 
-work=$(mktemp -d)
-cleanup() {
-    "$wineserver" -k 2>/dev/null || true
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
+begin_work
+on_exit() { "$wineserver" -k 2>/dev/null; }
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 start_private_xvfb 640x480 "$work"
 "$wine" wineboot -i >/dev/null 2>&1 || true

@@ -12,8 +12,8 @@ root=${1:?usage: mate_test.sh UNPACKED_PACKAGE_ROOT}
 root=$(cd "$root" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 self="$here/$(basename "$0")"
-# shellcheck source=../scripts/private-xvfb.sh
-. "$here/../scripts/private-xvfb.sh"
+# shellcheck source=../scripts/e2e-lib.sh
+. "$here/../scripts/e2e-lib.sh"
 
 fail() {
     echo "FAIL: $*" >&2

@@ -21,16 +21,7 @@ if [ ! -x "$saver" ]; then
     exit 1
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
+begin_work
 
 # The usual folders under the private home, so that the dialog's notice reads "~/.config/...".
 use_private_home "$work"

@@ -21,16 +21,8 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     exec "$saver" /s
 fi
 
-work=$(mktemp -d)
+begin_work
 saver_pid=
-cleanup() {
-    if [ -n "$saver_pid" ]; then
-        kill "$saver_pid" 2>/dev/null || true
-    fi
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 echo "No display reachable: starting a virtual one."
 start_private_xvfb 1280x720 "$work"

@@ -8,28 +8,11 @@ set -euo pipefail
 
 saver=${1:?usage: dialog_e2e_test.sh PATH_TO_LOOPSTER}
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../../scripts/private-xvfb.sh
-. "$here/../../scripts/private-xvfb.sh"
+# shellcheck source=../../scripts/e2e-lib.sh
+. "$here/../../scripts/e2e-lib.sh"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    if [ -s "$work/loopster.log" ]; then
-        echo "The program's messages:" >&2
-        grep -v '^loopster-timing ' "$work/loopster.log" >&2 || true
-    fi
-    exit 1
-}
+begin_work
+fail_logs=("$work/loopster.log")
 
 use_private_home "$work"
 start_private_xvfb 1024x768 "$work"
@@ -37,8 +20,6 @@ start_private_xvfb 1024x768 "$work"
 settings="$XDG_CONFIG_HOME/loopster/tovren.txt"
 marker="$XDG_STATE_HOME/loopster/tovren.txt"
 
-running() { kill -0 "$1" 2>/dev/null; }
-ended() { ! running "$1"; }
 hex() { od -An -tx1 -v "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//' | tr a-f A-F; }
 
 # The dialog's window, once it is mapped; prints its id.
@@ -208,12 +189,14 @@ import -window root -depth 8 "ppm:$work/shot.ppm"
 xdotool key space
 expect_end "a key in the saver"
 
-# The mean interval between frames drawn, in ms, over the run's frames after the first.
-interval=$(awk '$1 == "loopster-timing" && $2 == "drawn" {
-        if (n > 0) { sum += $3 - last } last = $3; n++ }
-    END { if (n > 2) printf "%.1f", sum / (n - 1) / 1e6 }' "$work/loopster.log")
+# The median interval between frames drawn, in ms. It tells the saved rate of 10 (100 ms) from
+# the default 30 (33 ms) and the lowest 5 (200 ms); the median, not the mean, and a wide band, so
+# that a busy machine's late frames do not make the saved rate look wrong.
+interval=$(awk '$1 == "loopster-timing" && $2 == "drawn" { print $3 }' "$work/loopster.log" |
+    awk 'NR > 1 { print ($1 - last) / 1e6 } { last = $1 }' | sort -n |
+    awk '{ v[NR] = $1 } END { if (NR >= 2) printf "%.1f", v[int((NR + 1) / 2)] }')
 [ -n "$interval" ] || fail "the saver logged fewer than three frames"
-awk -v ms="$interval" 'BEGIN { exit !(ms >= 95 && ms <= 105) }' ||
+awk -v ms="$interval" 'BEGIN { exit !(ms >= 90 && ms <= 150) }' ||
     fail "the saver drew a frame every $interval ms, not every 100 ms"
 echo "ok: the saver draws a frame every $interval ms at the saved rate of 10"
 

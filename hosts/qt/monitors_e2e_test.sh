@@ -15,33 +15,13 @@ set -euo pipefail
 saver=${1:?usage: monitors_e2e_test.sh PATH_TO_LOOPSTER [SCREENSHOT_DIR]}
 keep=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../../scripts/private-xvfb.sh
-. "$here/../../scripts/private-xvfb.sh"
+# shellcheck source=../../scripts/e2e-lib.sh
+. "$here/../../scripts/e2e-lib.sh"
 
-work=$(mktemp -d)
+begin_work
 saver_pid=
-cleanup() {
-    if [ -n "$saver_pid" ]; then
-        kill "$saver_pid" 2>/dev/null || true
-    fi
-    stop_private_xorg
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    if [ -s "$work/saver.log" ]; then
-        echo "The saver's messages:" >&2
-        cat "$work/saver.log" >&2
-    fi
-    exit 1
-}
-
+fail_logs=("$work/saver.log")
 use_private_home "$work"
-running() { kill -0 "$saver_pid" 2>/dev/null; }
-ended() { ! running; }
 
 # Starts `loopster /s`; sets saver_pid.
 start_saver() {
@@ -51,7 +31,7 @@ start_saver() {
 
 # Waits for the saver to end by itself after $1, with exit code 0.
 expect_end() {
-    poll_until 5 ended || fail "$1 did not end the saver"
+    poll_until 5 ended "$saver_pid" || fail "$1 did not end the saver"
     local code=0
     wait "$saver_pid" || code=$?
     saver_pid=
@@ -169,7 +149,7 @@ xorg_part() {
     echo "ok: two RandR monitors each show a curve around their centre"
     move 1500 300
     move 300 300
-    running || fail "two pointer moves, one on each monitor, ended the saver"
+    running "$saver_pid" || fail "two pointer moves, one on each monitor, ended the saver"
     move 1600 400
     expect_end "the third pointer move (on the second monitor)"
 
@@ -225,7 +205,7 @@ xorg_part() {
         sleep "0.$((RANDOM % 10))"
     done
     echo "ok: a monitor plugged in at 5 fps was covered after ${times[*]} ms"
-    running || fail "the saver ended while monitors came and went"
+    running "$saver_pid" || fail "the saver ended while monitors came and went"
     xdotool key space
     expect_end "a key after the monitors came and went"
     stop_private_xorg
@@ -241,7 +221,7 @@ xvfb_part() {
     echo "ok: two X screens each show a curve around their centre"
     move --screen 1 500 300
     move --screen 0 300 300
-    running || fail "two pointer moves, one on each X screen, ended the saver"
+    running "$saver_pid" || fail "two pointer moves, one on each X screen, ended the saver"
     move --screen 1 600 400
     expect_end "the third pointer move (on the second X screen)"
 

@@ -10,34 +10,13 @@ set -euo pipefail
 
 saver=${1:?usage: saver_e2e_test.sh PATH_TO_LOOPSTER}
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../../scripts/private-xvfb.sh
-. "$here/../../scripts/private-xvfb.sh"
+# shellcheck source=../../scripts/e2e-lib.sh
+. "$here/../../scripts/e2e-lib.sh"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    if [ -s "$work/saver.log" ]; then
-        echo "The saver's messages:" >&2
-        cat "$work/saver.log" >&2
-    fi
-    exit 1
-}
-
+begin_work
+fail_logs=("$work/saver.log")
 use_private_home "$work"
 start_private_xvfb 1024x768 "$work"
-
-running() { kill -0 "$1" 2>/dev/null; }
-ended() { ! running "$1"; }
 
 # Starts `loopster /s` and waits for its first frame; sets saver_pid.
 start_saver() {

@@ -12,35 +12,12 @@ set -euo pipefail
 
 saver=${1:?usage: wayland_e2e_test.sh PATH_TO_LOOPSTER}
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../../scripts/private-xvfb.sh
-. "$here/../../scripts/private-xvfb.sh"
+# shellcheck source=../../scripts/e2e-lib.sh
+. "$here/../../scripts/e2e-lib.sh"
 
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
+begin_work shared
 SWAY_DEBUG=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    for log in saver.log sway.log; do
-        if [ -s "$work/$log" ]; then
-            echo "--- $log:" >&2
-            tail -n 30 "$work/$log" >&2
-        fi
-    done
-    exit 1
-}
-
-running() { kill -0 "$1" 2>/dev/null; }
-ended() { ! running "$1"; }
+fail_logs=("$work/saver.log" "$work/sway.log")
 
 mkdir -m 755 "$work/bin"
 install -m 755 "$saver" "$work/bin/loopster"

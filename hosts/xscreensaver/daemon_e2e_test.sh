@@ -13,35 +13,12 @@ set -euo pipefail
 
 hack=${1:?usage: daemon_e2e_test.sh PATH_TO_HACK}
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../../scripts/private-xvfb.sh
-. "$here/../../scripts/private-xvfb.sh"
+# shellcheck source=../../scripts/e2e-lib.sh
+. "$here/../../scripts/e2e-lib.sh"
 
 # Everything the daemon runs must be reachable by nobody: the folder, the hack, the home.
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    for log in hack.log daemon.log; do
-        if [ -s "$work/$log" ]; then
-            echo "--- $log:" >&2
-            tail -n 40 "$work/$log" >&2
-        fi
-    done
-    exit 1
-}
-
-running() { kill -0 "$1" 2>/dev/null; }
-ended() { ! running "$1"; }
+begin_work shared
+fail_logs=("$work/hack.log" "$work/daemon.log")
 ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
 
 mkdir -m 755 "$work/bin"
@@ -79,7 +56,7 @@ expect_signal_end() {
 }
 
 start_hack "$hack" --window-id "$root1" --rate 40 --heavy
-poll_until 10 env DISPLAY="$screen1" bash -c ". '$here/../../scripts/private-xvfb.sh'; centre_has_ink '$work/shot.ppm'" ||
+poll_until 10 env DISPLAY="$screen1" bash -c ". '$here/../../scripts/e2e-lib.sh'; centre_has_ink '$work/shot.ppm'" ||
     fail "no curve on the window given with --window-id"
 running "$hack_pid" || fail "the hack ended by itself"
 echo "ok: --window-id $root1 draws a curve"
@@ -111,7 +88,7 @@ echo "ok: a pixmap id ends it with status 1: $(cat "$work/pixmap.log")"
 
 : >"$work/hack.log"
 start_hack XSCREENSAVER_WINDOW="$(printf '%d' "$root1")" "$hack" --root --rate 500 --light=1 -frobnicate
-poll_until 10 env DISPLAY="$screen1" bash -c ". '$here/../../scripts/private-xvfb.sh'; centre_has_ink '$work/shot.ppm'" ||
+poll_until 10 env DISPLAY="$screen1" bash -c ". '$here/../../scripts/e2e-lib.sh'; centre_has_ink '$work/shot.ppm'" ||
     fail "no curve on the window named by XSCREENSAVER_WINDOW"
 [ "$(wc -l <"$work/hack.log")" -eq 3 ] || fail "expected one line for each of three bad options"
 grep -q -- '--rate takes a whole number' "$work/hack.log" || fail "no message for --rate 500"

@@ -23,8 +23,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=wine_machine.sh
 . "$here/wine_machine.sh"
 skip_unless_runnable_here "$scr"
-# shellcheck source=../../../scripts/private-xvfb.sh
-. "$here/../../../scripts/private-xvfb.sh"
+# shellcheck source=../../../scripts/e2e-lib.sh
+. "$here/../../../scripts/e2e-lib.sh"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 

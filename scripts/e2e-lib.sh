@@ -1,8 +1,55 @@
-# Shell helpers for running loopster on a private X server; sourced by run-saver.sh, the saver's
-# end-to-end test and the saver's measuring script.
+# The shell library of loopster's end-to-end tests, measuring scripts and screenshot scripts:
+# a work folder cleaned up at exit, failing with the logs that explain why, and private X servers,
+# homes and screenshots. Every script of that kind sources it.
 
 # The folder of these helpers, for the screenshot checks beside them.
 private_xvfb_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# Processes to end at exit beside the script's own background jobs (set by the script), and the
+# logs whose last lines `fail` prints.
+pids=()
+fail_logs=()
+
+# Makes the work folder $work and ends everything at exit: the script's own `on_exit` first when
+# it has one, then every background job and process in `pids`, the private X servers, the folder.
+# With "shared", the folder is readable by every user, for programs run as another user.
+begin_work() {
+    work=$(mktemp -d)
+    if [ "${1:-}" = shared ]; then
+        chmod 755 "$work"
+    fi
+    trap end_work EXIT
+}
+
+end_work() {
+    local pid
+    if declare -F on_exit >/dev/null; then
+        on_exit || true
+    fi
+    for pid in "${pids[@]}" $(jobs -p); do
+        kill "$pid" 2>/dev/null || true
+    done
+    stop_private_xvfb
+    stop_private_xorg
+    rm -rf "$work"
+}
+
+# Says what failed, shows the end of every log in `fail_logs` (without the timing lines that
+# LOOPSTER_TIMING_LOG adds) and exits 1.
+fail() {
+    local log
+    echo "FAIL: $*" >&2
+    for log in "${fail_logs[@]}"; do
+        if [ -s "$log" ]; then
+            echo "--- $(basename "$log"):" >&2
+            grep -v '^loopster-timing ' "$log" | tail -n 40 >&2 || true
+        fi
+    done
+    exit 1
+}
+
+running() { kill -0 "$1" 2>/dev/null; }
+ended() { ! running "$1"; }
 
 # Waits up to 10 s until the server $2 has written its display number into the file $1 (its
 # -displayfd), then exports DISPLAY. Fails when the server ends first or the time runs out.
