@@ -1,6 +1,14 @@
-// The loopster executable on Linux: the Qt implementations of the platform seam, wired to Main.
+// The loopster executable on Linux: the Qt implementations of the seam, wired to Main.
 // Main returns only in settings mode, which then runs Qt's event loop until the dialog ends the
 // process; in saver mode the render loop pumps the events itself and the process ends inside it.
+//
+// This host supports:
+// - X11 and Wayland, through Qt's platform plugins;
+// - a saver window on every monitor (every RandR monitor and X screen, every Wayland output);
+// - on X11, frames put straight to the window by hosts/x11 over Qt's own connection;
+// - parking the pointer on X11, and a clear pointer on Wayland, where it cannot be moved;
+// - a key, a mouse button or the third pointer movement ending the saver;
+// - the settings dialog (/c), one instance per user, the settings and marker files of XDG.
 #include <QApplication>
 #include <QRegularExpression>
 #include <QString>

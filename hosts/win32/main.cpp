@@ -1,5 +1,12 @@
-// The entry of loopster.scr: builds the Windows implementations of the platform seam, hands them to
-// Main, and in settings mode runs the message loop until the dialog ends the process.
+// The entry of loopster.scr: builds the Windows implementations of the seam, hands them to Main,
+// and in settings mode runs the message loop until the dialog ends the process.
+//
+// This host supports:
+// - a saver window on every monitor, per-monitor DPI aware, each with a memory DC back buffer;
+// - parking the pointer;
+// - a key, a mouse button or the third pointer movement ending the saver;
+// - the settings dialog (/c), the previous-instance test, the settings and marker files beside
+//   the system's temporary folder; /p ends at once.
 #include <memory>
 
 #include "core/pattern/standard_random.h"

@@ -2,6 +2,12 @@
 // drawing on the daemon's window ($XSCREENSAVER_WINDOW), on --window-id ID or on the root window
 // (--root), with the settings file's frame rate and line width unless --rate N, --light or
 // --heavy override them. It runs until a signal ends it; see hack_event_loop.h.
+//
+// This host supports:
+// - X11 only, over xcb, with no toolkit: frames put straight to the window by hosts/x11;
+// - one window (the daemon starts one hack per X screen);
+// - the settings file, read only: no dialog, no marker, no instance lock;
+// - ending by SIGTERM, SIGINT or SIGHUP (the daemon watches the input), or when the window goes.
 #include <xcb/xcb.h>
 
 #include <cstdio>
