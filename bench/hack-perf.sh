@@ -21,16 +21,6 @@ hack_pid=
 use_private_home "$work"
 start_private_xvfb 1920x1080 "$work"
 
-# Clock ticks of utime + stime, fields 14 and 15 of /proc/PID/stat (after the command's brackets).
-cpu_ticks() {
-    local stat
-    stat=$(cat "/proc/$1/stat")
-    stat=${stat##*) }
-    # shellcheck disable=SC2086
-    set -- $stat
-    echo $((${12} + ${13}))
-}
-
 "$hack" --root --rate 30 --heavy &
 hack_pid=$!
 poll_until 10 centre_has_ink "$work/shot.ppm" || { echo "error: no curve within 10 s" >&2; exit 1; }

@@ -39,15 +39,6 @@ for ((i = 1; i < screens; i++)); do
 done
 start_private_xvfb 1920x1080 "$work" "${more[@]}"
 
-# Clock ticks of utime + stime, fields 14 and 15 of /proc/PID/stat (after the command's brackets).
-cpu_ticks() {
-    local stat
-    stat=$(cat "/proc/$1/stat")
-    stat=${stat##*) }
-    # shellcheck disable=SC2086
-    set -- $stat
-    echo $((${12} + ${13}))
-}
 now_ns() { date +%s%N; }
 
 # The subshell records the wall clock and becomes the saver, so the time is taken just before exec.

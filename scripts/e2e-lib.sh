@@ -51,6 +51,16 @@ fail() {
 running() { kill -0 "$1" 2>/dev/null; }
 ended() { ! running "$1"; }
 
+# Clock ticks of utime + stime, fields 14 and 15 of /proc/PID/stat (after the command's brackets).
+cpu_ticks() {
+    local stat
+    stat=$(cat "/proc/$1/stat")
+    stat=${stat##*) }
+    # shellcheck disable=SC2086
+    set -- $stat
+    echo $((${12} + ${13}))
+}
+
 # Waits up to 10 s until the server $2 has written its display number into the file $1 (its
 # -displayfd), then exports DISPLAY. Fails when the server ends first or the time runs out.
 wait_for_display() {
