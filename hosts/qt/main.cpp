@@ -8,8 +8,14 @@
 // - on X11, frames put straight to the window by hosts/x11 over Qt's own connection;
 // - parking the pointer on X11, and a clear pointer on Wayland, where it cannot be moved;
 // - a key, a mouse button or the third pointer movement ending the saver;
-// - the settings dialog (/c), one instance per user, the settings and marker files of XDG.
+// - the settings dialog (/c), one instance per user, the settings and marker files of XDG;
+// - a start that covers the screen at once or ends with one line (no session bus, a first-frame
+//   watchdog).
+
+#include <dlfcn.h>
+
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QRegularExpression>
 #include <QString>
 #include <cstdio>
@@ -23,6 +29,7 @@
 #include "core/saver/monitor_windows.h"
 #include "hosts/posix/posix_files.h"
 #include "hosts/qt/config_dialog.h"
+#include "hosts/qt/first_frame.h"
 #include "hosts/qt/qt_clock.h"
 #include "hosts/qt/qt_desktop.h"
 #include "hosts/qt/qt_gdi.h"
@@ -52,13 +59,14 @@ std::string displayNamed() {
     return where.empty() ? "neither DISPLAY nor WAYLAND_DISPLAY is set" : where;
 }
 
-// The Qt platform plugin that Qt looked for and did not find, from its own warning; empty when
-// every plugin it tried was there (and so the display itself could not be opened).
-QString missingPlugin() {
-    static const QRegularExpression notFound(
-        QStringLiteral("Could not find the Qt platform plugin \"([^\"]+)\""));
+// The Qt platform plugin that Qt's own warning names as `what` ("find" or "load"); empty when it
+// names none.
+QString pluginThatCouldNot(const char* what) {
+    const QRegularExpression pattern(
+        QStringLiteral("Could not %1 the Qt platform plugin \"([^\"]+)\"")
+            .arg(QString::fromLatin1(what)));
     for (const QString& message : heldMessages) {
-        const QRegularExpressionMatch match = notFound.match(message);
+        const QRegularExpressionMatch match = pattern.match(message);
         if (match.hasMatch()) {
             return match.captured(1);
         }
@@ -66,10 +74,29 @@ QString missingPlugin() {
     return {};
 }
 
+// Why the plugin that Qt found did not load, as the dynamic loader says it when asked again (Qt
+// only says so with its plugin debugging on): a library missing, or no descriptor left.
+std::string loadFailure(const QString& plugin) {
+    const QString file = QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                         QStringLiteral("/platforms/libq") + plugin + QStringLiteral(".so");
+    void* const library = ::dlopen(file.toLocal8Bit().constData(), RTLD_LAZY | RTLD_LOCAL);
+    if (library != nullptr) {
+        ::dlclose(library);
+        return "it loads now, so a library it needs failed to start";
+    }
+    const char* const error = ::dlerror();
+    return error != nullptr ? error : "the loader gave no reason";
+}
+
 // One line that names the cause and, where a Debian package brings the missing part, the remedy.
 // Qt's Wayland plugins come apart from Qt itself; the X11 one comes with Qt's GUI library.
 std::string startFailureMessage() {
-    const QString plugin = missingPlugin();
+    if (const QString failed = pluginThatCouldNot("load"); !failed.isEmpty()) {
+        return "loopster: Qt's \"" + failed.toStdString() +
+               "\" platform plugin is installed but failed to load (" + loadFailure(failed) +
+               "), so no display could be opened (" + displayNamed() + ")";
+    }
+    const QString plugin = pluginThatCouldNot("find");
     if (plugin.isEmpty()) {
         return "loopster: no display could be opened (" + displayNamed() + ")";
     }
@@ -108,14 +135,27 @@ void releaseStartupMessages() {
     startingProcess = nullptr;
 }
 
+// The saver has nothing to say on the session bus, yet Qt connects to it on its own: for the
+// accessibility bridge at the first widget shown, and for the desktop's theme. A bus that does
+// not answer (its daemon stopped) would hold the saver there before it covers the screen. An
+// address of no transport makes every such connection fail at once.
+void keepOffTheSessionBus() {
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace loopster;
     QtProcess process(argc, argv);
     // Decided before a display is opened, so that a refused start ends at once even without one.
-    if (startModeOf(process.commandLine()) == StartMode::Refused) {
+    const StartMode mode = startModeOf(process.commandLine());
+    if (mode == StartMode::Refused) {
         process.endProcess(0);
+    }
+    if (mode == StartMode::Saver) {
+        watchFirstFrame(kFirstFrameLimit);
+        keepOffTheSessionBus();
     }
     holdStartupMessages(process);
     QApplication application(argc, argv);
