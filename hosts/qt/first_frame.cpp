@@ -19,10 +19,12 @@ namespace {
 std::atomic<bool> shown{false};
 std::mutex mutex;
 std::condition_variable shownChanged;
+void (*onShown)() = nullptr;
 
 }  // namespace
 
-void watchFirstFrame(std::chrono::milliseconds limit) {
+void watchFirstFrame(std::chrono::milliseconds limit, void (*firstShown)()) {
+    onShown = firstShown;
     std::thread([limit] {
         std::unique_lock<std::mutex> lock(mutex);
         if (shownChanged.wait_for(lock, limit, [] { return shown.load(); })) {
@@ -49,6 +51,9 @@ void frameShown() {
         shown = true;
     }
     shownChanged.notify_all();
+    if (onShown != nullptr) {
+        onShown();
+    }
 }
 
 }  // namespace loopster

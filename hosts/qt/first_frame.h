@@ -12,8 +12,9 @@ namespace loopster {
 // start that cannot cover the screen must have ended.
 inline constexpr std::chrono::milliseconds kFirstFrameLimit{4000};
 
-// Starts the watchdog; called once, as early as possible in saver mode.
-void watchFirstFrame(std::chrono::milliseconds limit);
+// Starts the watchdog; called once, as early as possible in saver mode. `shown` runs on the
+// drawing thread at the first frame.
+void watchFirstFrame(std::chrono::milliseconds limit, void (*shown)() = nullptr);
 
 // A frame reached the screen; the watchdog stands down. Cheap enough to call at every frame.
 void frameShown();
