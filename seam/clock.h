@@ -8,8 +8,9 @@ namespace loopster {
 class Clock {
   public:
     virtual ~Clock() = default;
-    // Milliseconds since the system started, in 32 bits; wraps about every 49.7 days.
-    virtual std::int32_t GetTickCount() = 0;
+    // Milliseconds since the system started, in 32 bits; wraps about every 49.7 days. Unsigned,
+    // so that every sum and difference of ticks is modular and defined.
+    virtual std::uint32_t GetTickCount() = 0;
     // Seconds since local midnight, with the fraction: the seed of the random sequence.
     virtual float secondsSinceMidnight() = 0;
 };

@@ -22,7 +22,8 @@ class ConfigView {
   public:
     virtual ~ConfigView() = default;
     virtual void setEventHandler(ConfigEvents* handler) = 0;
-    // Creates the window's controls, hidden. Called once, when the dialog is loaded.
+    // Creates the window's controls, hidden. Called once, when the dialog is first shown: the saver
+    // reads the controls' values without ever building a window.
     virtual void create() = 0;
     virtual void showText1(const std::string& text) = 0;
     virtual void showScrollValue(int value) = 0;

@@ -52,9 +52,9 @@ struct RunOver {};
 // Virtual time: it moves only when the render loop waits, straight to the end of the wait.
 class VirtualClock final : public Clock {
   public:
-    std::int32_t GetTickCount() override { return now; }
+    std::uint32_t GetTickCount() override { return now; }
     float secondsSinceMidnight() override { return 0; }
-    std::int32_t now = 0;
+    std::uint32_t now = 0;
 };
 
 // Every wait of the render loop holds the frame it has just drawn, so each wait is one frame on
@@ -70,11 +70,12 @@ class CapturingEventLoop final : public EventLoop {
         if (timeoutMs <= 0) {
             return;
         }
-        const int start = m_clock.now;
+        // The lab's runs last seconds, far below the tick's wrap.
+        const int start = static_cast<int>(m_clock.now);
         const int end = std::min(start + timeoutMs, m_endMs);
         m_sink.frame(m_window.backBuffer(), start, end - start);
         ++frames;
-        m_clock.now = end;
+        m_clock.now = static_cast<std::uint32_t>(end);
         if (m_progress) {
             m_progress(end);
         }

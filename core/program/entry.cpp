@@ -15,11 +15,14 @@ namespace loopster {
 namespace {
 
 // The existence test is the lookup of the exact path yielding a non-empty name; a missing file
-// leaves the dialog's defaults.
+// leaves the dialog's defaults. What the lookup does not take for a file (a folder of the name)
+// is still named by the dialog rather than replaced.
 void loadSettingsIfPresent(Files& files, const std::string& path, Config& config,
                            PatternGlobals& globals) {
     if (!files.lookup(path).empty()) {
         LoadSettings(files, path, config, globals);
+    } else {
+        config.checkSettingsFile(files.readPrefix(path, 0));
     }
 }
 

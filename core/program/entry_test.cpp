@@ -135,6 +135,13 @@ TEST(Main, SettingsFileIsReadInBothModesBeforeAnythingIsShown) {
     EXPECT_TRUE(dialog.view.visible());
     EXPECT_EQ(dialog.view.text1(), "45");
     EXPECT_FALSE(dialog.view.option1());
+
+    // A folder of the file's name is no file to the lookup, and still no place for the defaults.
+    Rig folder("/c");
+    folder.files.makeUnreadable(kLocations.settingsFile, kFileIsFolder);
+    EXPECT_EQ(folder.run(), std::nullopt);
+    ASSERT_EQ(folder.view.errors().size(), 1u);
+    EXPECT_NE(folder.view.errors()[0].find("could not be read: it is a folder"), std::string::npos);
 }
 
 TEST(Main, AFrameRateTextOutsideSixteenBitsIsTheOverflowError) {

@@ -1,6 +1,8 @@
 // The tile map of a back buffer and the area a polyline can ink.
 #include "core/raster/damage.h"
 
+#include "core/raster/pen_raster.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
@@ -64,8 +66,14 @@ void DamageTracker::inkedBoxes(const CurvePoint* points, int count, int penWidth
     // Segments reaching far outside the buffer keep their one box.
     const std::int64_t longest = 4 * std::int64_t{std::max(m_width, m_height)};
     for (int j = 0; j + 1 < count; ++j) {
-        const CurvePoint& from = points[j];
-        const CurvePoint& to = points[j + 1];
+        CurvePoint from = points[j];
+        CurvePoint to = points[j + 1];
+        // Where the rasteriser really steps the segment, which for far points is not where they
+        // lie.
+        if (penWidth <= 1 && from.x != to.x && from.y != to.y) {
+            from = thinSlantPoint(from);
+            to = thinSlantPoint(to);
+        }
         // In 64 bits: points far outside the buffer may lie anywhere in the 32-bit range.
         const std::int64_t dx = std::int64_t{to.x} - from.x;
         const std::int64_t dy = std::int64_t{to.y} - from.y;

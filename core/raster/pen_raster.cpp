@@ -54,18 +54,6 @@ int octantOf(int64_t dx, int64_t dy) {
     return dx > -dy ? 8 : 7;
 }
 
-// The system steps its lines with coordinates that fit in 29 bits: a point farther out has both
-// its coordinates divided by 8 first (rounded towards zero), which keeps the products of the
-// stepping in 64 bits.
-CurvePoint cropped(CurvePoint point) {
-    constexpr std::int32_t kFar = 0x10000000;
-    if (point.x >= kFar || point.x <= -kFar || point.y >= kFar || point.y <= -kFar) {
-        point.x /= 8;
-        point.y /= 8;
-    }
-    return point;
-}
-
 // A slanting one-pixel segment of `major` steps (its last point not among them). Step k inks the
 // pixel at `majorStart + majorDir * k` along the major axis and `minorStart + minorDir * m(k)`
 // along the other, where m(k) = floor((2 minor k + major + bias - 1) / (2 major)) is how often the
@@ -148,8 +136,8 @@ void thinSegment(const PixelRows& rows, CurvePoint from, CurvePoint to, std::uin
         }
         return;
     }
-    from = cropped(from);
-    to = cropped(to);
+    from = thinSlantPoint(from);
+    to = thinSlantPoint(to);
     const int64_t dx = int64_t{to.x} - from.x;
     const int64_t dy = int64_t{to.y} - from.y;
     const int octant = octantOf(dx, dy);
@@ -556,6 +544,18 @@ void widePolyline(const PixelRows& rows, const CurvePoint* points, int count, in
 }
 
 }  // namespace
+
+// The system steps its lines with coordinates that fit in 29 bits: a point farther out has both
+// its coordinates divided by 8 first (rounded towards zero), which keeps the products of the
+// stepping in 64 bits.
+CurvePoint thinSlantPoint(CurvePoint point) {
+    constexpr std::int32_t kFar = 0x10000000;
+    if (point.x >= kFar || point.x <= -kFar || point.y >= kFar || point.y <= -kFar) {
+        point.x /= 8;
+        point.y /= 8;
+    }
+    return point;
+}
 
 void drawPolyline(const PixelRows& rows, const CurvePoint* points, int count, int penWidth,
                   std::uint32_t colour, DamageTracker* damage) {

@@ -26,6 +26,12 @@ struct PixelRows {
     int height;
 };
 
+// Where a one-pixel pen's slanting segment (neither level nor upright) is stepped from or to when
+// it has the point `point` at an end: the point itself, or for a point beyond 2^28 in either
+// coordinate, both coordinates divided by 8 towards zero, as the system crops them. The damage
+// tracker marks by the same rule.
+CurvePoint thinSlantPoint(CurvePoint point);
+
 // Draws `count` points joined in order with a solid pen `penWidth` pixels wide (1 or less is one
 // pixel), setting the pixels it inks to `colour`; what lies outside `rows` is clipped. Points may
 // lie anywhere in the 32-bit range. When `damage` is given, it is told what the pen inked.

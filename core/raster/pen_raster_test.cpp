@@ -114,7 +114,10 @@ TEST(PenRaster, DrawingAgainInTheBackgroundTakesAwayExactlyWhatWasDrawnAndTheTra
         Image image(120, 90);
         DamageTracker damage;
         damage.resize(image.width, image.height);
-        const auto polylines = wanderingPolylines();
+        auto polylines = wanderingPolylines();
+        // Beyond 2^28 a one-pixel pen steps at a point's coordinates divided by 8: across the
+        // buffer's row 50, though the line lies at rows 400 to 401.
+        polylines.push_back({{1 << 28, 400}, {-(1 << 28), 401}});
         for (const std::vector<CurvePoint>& points : polylines) {
             drawPolyline(image.rows(), points.data(), static_cast<int>(points.size()), pen, kInk,
                          &damage);

@@ -37,10 +37,10 @@ struct System {
 class SystemClock final : public Clock {
   public:
     explicit SystemClock(System& system) : m_system(system) {}
-    std::int32_t GetTickCount() override {
+    std::uint32_t GetTickCount() override {
         const std::int64_t step = m_system.tickStepUs;
         const std::int64_t ms = m_system.now / step * step / 1000;
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
+        return static_cast<std::uint32_t>(ms);
     }
     float secondsSinceMidnight() override { return 0.5f; }
 

@@ -11,22 +11,21 @@
 
 namespace loopster {
 
-std::int32_t frameDeadline(std::int32_t tick, std::int16_t frameRate) {
+std::uint32_t frameDeadline(std::uint32_t tick, std::int16_t frameRate) {
     const int rate = frameRate == 0 ? kLowestFrameRate : frameRate;
-    // The sum is formed in double (1000 / 30 = 33.33...) and rounded half to even, as a 32-bit
-    // rounding of it would be; going through 64 bits and wrapping keeps a tick near the top of
-    // the range from overflowing, while every deadline away from the wrap comes out the same.
+    // The sum is formed in double (1000 / 30 = 33.33...) and rounded half to even; going through
+    // 64 bits and wrapping keeps a tick near the top of the range from overflowing. 2^32 is even,
+    // so the wrap never changes which way a half rounds.
     const double deadline = static_cast<double>(tick) + 1000.0 / rate;
     const auto rounded = static_cast<std::int64_t>(roundHalfEven(deadline));
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(rounded));
+    return static_cast<std::uint32_t>(rounded);
 }
 
-std::int32_t ticksUntil(std::int32_t deadline, std::int32_t now) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(deadline) -
-                                     static_cast<std::uint32_t>(now));
+std::int32_t ticksUntil(std::uint32_t deadline, std::uint32_t now) {
+    return static_cast<std::int32_t>(deadline - now);
 }
 
-void WaitUntilTick(std::int32_t deadline, Clock& clock, EventLoop& eventLoop) {
+void WaitUntilTick(std::uint32_t deadline, Clock& clock, EventLoop& eventLoop) {
     eventLoop.pumpEvents();
     for (;;) {
         const std::int32_t remaining = ticksUntil(deadline, clock.GetTickCount());
@@ -59,7 +58,7 @@ struct Target {
 struct PatternTargets {
     std::vector<Target> targets;
     // The tick at which the monitors were last read.
-    std::int32_t laidOut = 0;
+    std::uint32_t laidOut = 0;
     // The traced curve in model units, kept only while there is more than one window: the curve
     // buffer itself is mapped in place for each window in turn.
     std::vector<CurvePoint> model;
@@ -68,7 +67,7 @@ struct PatternTargets {
 void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, PatternTargets& pattern,
                Handle neutralPen) {
     PatternGlobals& globals = state.globals;
-    const std::int32_t deadline = frameDeadline(services.clock.GetTickCount(), globals.FrameRate);
+    const std::uint32_t deadline = frameDeadline(services.clock.GetTickCount(), globals.FrameRate);
     BuildFrame(i, state.genbox, globals, state.frameTable);
     TraceCurve(i, state.frameTable, globals.PiValue, state.curve);
 
@@ -113,7 +112,7 @@ void readTargets(SaverSurfaces& surfaces, PatternTargets& pattern) {
 // current pattern mapped to its own size. A window whose monitor did not change keeps its size,
 // as read at the pattern's start.
 void followMonitors(SaverServices& services, SaverSurfaces& surfaces, PatternTargets& pattern) {
-    const std::int32_t now = services.clock.GetTickCount();
+    const std::uint32_t now = services.clock.GetTickCount();
     if (ticksUntil(pattern.laidOut + kLayoutCheckMs, now) > 0) {
         return;
     }

@@ -34,19 +34,20 @@ inline constexpr int kLowestFrameRate = 5;
 
 // While a pattern runs, the monitors are read again when this many milliseconds have passed since
 // they last were, so a monitor that comes or grows is covered well within a second at any rate.
-inline constexpr std::int32_t kLayoutCheckMs = 200;
+inline constexpr std::uint32_t kLayoutCheckMs = 200;
 
 // The tick at which a frame that starts at `tick` ends: tick + 1000 / frameRate ms rounded half to
 // even, wrapped to 32 bits like the counter itself so that the wrap never stalls a frame. A
 // negative rate puts the deadline in the past, which means no pause.
-std::int32_t frameDeadline(std::int32_t tick, std::int16_t frameRate);
+std::uint32_t frameDeadline(std::uint32_t tick, std::int16_t frameRate);
 
-// Milliseconds from `now` to `deadline`, modulo 2^32: negative or 0 once the deadline is reached.
-std::int32_t ticksUntil(std::int32_t deadline, std::int32_t now);
+// Milliseconds from `now` to `deadline`, modulo 2^32 and read as signed: negative or 0 once the
+// deadline is reached (ticks less than 2^31 ms, 24.8 days, apart).
+std::int32_t ticksUntil(std::uint32_t deadline, std::uint32_t now);
 
 // Pumps the window events at least once and returns when the tick reaches `deadline`, blocking in
 // the event wait in between.
-void WaitUntilTick(std::int32_t deadline, Clock& clock, EventLoop& eventLoop);
+void WaitUntilTick(std::uint32_t deadline, Clock& clock, EventLoop& eventLoop);
 
 // Draws one mapped polyline on a window as every frame of the saver is drawn: the frame's pen
 // selected, the window cleared right before the drawing (so a back buffer is empty for the least

@@ -35,12 +35,12 @@ struct Rig {
     std::unique_ptr<SaverState> state = std::make_unique<SaverState>();
     SaverServices services{window, gdi, clock, events, random};
 
-    Rig() {
+    explicit Rig(std::uint32_t start = 1000) : clock(start) {
         window.setEventHandler(&screeen);
         state->genbox.Text2 = "200";
     }
 
-    void pressKeyAt(std::int32_t tick) {
+    void pressKeyAt(std::uint32_t tick) {
         events.at(tick, [this] { window.handler()->onKeyDown(16); });
     }
 
@@ -156,7 +156,7 @@ TEST(RenderLoop, FramesWaitForTheirDeadline) {
     thirty.pressKeyAt(1000 + 33 * 5 - 1);
     thirty.run();
     EXPECT_EQ(thirty.log.count("wait 33"), 5u);
-    EXPECT_EQ(thirty.clock.now(), 1000 + 33 * 5 - 1);
+    EXPECT_EQ(thirty.clock.now(), 1000u + 33 * 5 - 1);
 }
 
 TEST(RenderLoop, FrameRateZeroAndNegativeNeitherStallNorDivideByZero) {
@@ -174,6 +174,22 @@ TEST(RenderLoop, FrameRateZeroAndNegativeNeitherStallNorDivideByZero) {
     EXPECT_EQ(negative.events.waits(), 0u);
     EXPECT_EQ(negative.events.pumps(), 4u);
     EXPECT_EQ(negative.gdi.polylines(), 4u);
+}
+
+// After 24.8 and 49.7 days of uptime the tick passes 2^31 ms, where a signed tick would overflow,
+// and 2^32 ms, where it wraps, in the middle of a pattern while the monitors are followed.
+TEST(RenderLoop, RunsOnAsTheTickPassesTwoToThe31And32) {
+    for (const std::uint32_t start : {0x80000000u - 300, 0u - 300}) {
+        Rig rig(start);
+        OneSurface surfaces(rig.window);
+        rig.services.surfaces = &surfaces;
+        // The first pattern runs from 100 to 200 at step 5: 20 frames, 660 ms.
+        rig.state->genbox.Text2 = "100";
+        rig.pressKeyAt(start + 33 * 20 - 1);
+        EXPECT_EQ(rig.run(), 0);
+        EXPECT_EQ(rig.log.count("wait 33"), 20u) << start;
+        EXPECT_EQ(rig.gdi.polylines(), 20u) << start;
+    }
 }
 
 TEST(RenderLoop, PatternsOfZeroAndOneFrame) {
@@ -222,21 +238,20 @@ TEST(RenderLoop, ExitDuringALongFrameEndsTheRunAtTheNextWait) {
 }
 
 TEST(FrameDeadline, RoundsHalfToEvenAndWrapsInThirtyTwoBits) {
-    EXPECT_EQ(frameDeadline(1000, 30), 1033);
-    EXPECT_EQ(frameDeadline(1000, 16), 1062);
-    EXPECT_EQ(frameDeadline(1001, 16), 1064);
-    EXPECT_EQ(frameDeadline(-5, 16), 58);
-    EXPECT_EQ(frameDeadline(1000, 100), 1010);
-    EXPECT_EQ(frameDeadline(1000, 0), 1200);
-    EXPECT_EQ(frameDeadline(1000, -1), 0);
+    EXPECT_EQ(frameDeadline(1000, 30), 1033u);
+    EXPECT_EQ(frameDeadline(1000, 16), 1062u);
+    EXPECT_EQ(frameDeadline(1001, 16), 1064u);
+    EXPECT_EQ(frameDeadline(0xFFFFFFFBu, 16), 58u);
+    EXPECT_EQ(frameDeadline(1000, 100), 1010u);
+    EXPECT_EQ(frameDeadline(1000, 0), 1200u);
+    EXPECT_EQ(frameDeadline(1000, -1), 0u);
 
-    constexpr std::int32_t kTop = std::numeric_limits<std::int32_t>::max();
-    constexpr std::int32_t kBottom = std::numeric_limits<std::int32_t>::min();
-    EXPECT_EQ(frameDeadline(kTop - 10, 30), kBottom + 22);
-    EXPECT_EQ(ticksUntil(frameDeadline(kTop - 10, 30), kTop - 10), 33);
-    EXPECT_EQ(frameDeadline(-20, 30), 13);
-    EXPECT_EQ(ticksUntil(kBottom + 22, kTop), 23);
-    EXPECT_EQ(ticksUntil(kTop, kBottom + 22), -23);
+    constexpr std::uint32_t kSignedTop = 0x7FFFFFFFu;
+    EXPECT_EQ(frameDeadline(kSignedTop - 10, 30), kSignedTop + 23);
+    EXPECT_EQ(ticksUntil(frameDeadline(kSignedTop - 10, 30), kSignedTop - 10), 33);
+    EXPECT_EQ(frameDeadline(0xFFFFFFECu, 30), 13u);
+    EXPECT_EQ(ticksUntil(kSignedTop + 23, kSignedTop), 23);
+    EXPECT_EQ(ticksUntil(kSignedTop, kSignedTop + 23), -23);
 }
 
 TEST(WaitUntilTick, PumpsAtLeastOnceAndBlocksUntilTheDeadline) {
@@ -258,25 +273,25 @@ TEST(WaitUntilTick, PumpsAtLeastOnceAndBlocksUntilTheDeadline) {
     WaitUntilTick(533, clock, events);
     EXPECT_TRUE(delivered);
     EXPECT_EQ(log.calls(), (std::vector<std::string>{"pump", "wait 33", "wait 23"}));
-    EXPECT_EQ(clock.now(), 533);
+    EXPECT_EQ(clock.now(), 533u);
 }
 
 TEST(WaitUntilTick, EndsOnTimeAcrossTheCounterWrap) {
     CallLog log;
-    FakeClock clock{std::numeric_limits<std::int32_t>::max() - 10};
+    FakeClock clock{0x7FFFFFFFu - 10};
     FakeEventLoop events{clock, &log};
-    const std::int32_t deadline = frameDeadline(clock.now(), 30);
+    const std::uint32_t deadline = frameDeadline(clock.now(), 30);
     WaitUntilTick(deadline, clock, events);
     EXPECT_EQ(log.calls(), (std::vector<std::string>{"pump", "wait 33"}));
     EXPECT_EQ(clock.now(), deadline);
 
     // The unsigned wrap, from 0xFFFFFFF0 to 0x00000011.
     log.clear();
-    FakeClock low{-16};
+    FakeClock low{0xFFFFFFF0u};
     FakeEventLoop lowEvents{low, &log};
     WaitUntilTick(frameDeadline(low.now(), 30), low, lowEvents);
     EXPECT_EQ(log.calls(), (std::vector<std::string>{"pump", "wait 33"}));
-    EXPECT_EQ(low.now(), 17);
+    EXPECT_EQ(low.now(), 17u);
 }
 
 }  // namespace

@@ -17,17 +17,47 @@ Config::Config(ConfigView& view, Files& files, Desktop& desktop, Process& proces
       m_process(process),
       m_locations(locations) {}
 
+// Loading does not build the window: the saver only reads the controls, and building widgets can
+// wait on services (the accessibility bus) that have no business delaying the screen's cover.
 void Config::ensureLoaded() {
     if (m_loaded) {
         return;
     }
     m_loaded = true;
+    writeMarker();
+}
+
+void Config::createView() {
+    if (m_viewCreated) {
+        return;
+    }
+    m_viewCreated = true;
     m_view.setEventHandler(this);
     m_view.create();
     m_view.showText1(m_text1);
     m_view.showScrollValue(m_scrollValue);
     m_view.showOption1(m_option1);
-    writeMarker();
+}
+
+void Config::checkSettingsFile(const FileRead& read) {
+    if (read.unreadable && !m_unreadable) {
+        m_unreadable = read.unreadable->reason;
+    }
+}
+
+// Asked again at every OK, so a file made read-only while the dialog is open is kept too. A file
+// that could not be read at the load stays refused even once it can be: the dialog never showed
+// its values.
+std::optional<std::string> Config::saveRefusal() {
+    const std::string& path = m_locations.settingsFile;
+    if (m_unreadable) {
+        return "The settings were not saved: " + path + " could not be read (" + *m_unreadable +
+               ") and is left as it is; close this dialog and open it again once it can be read.";
+    }
+    if (m_files.readPrefix(path, 0).readOnly) {
+        return "The settings were not saved: " + path + " is read-only and is left as it is.";
+    }
+    return std::nullopt;
 }
 
 // The marker says that the dialog has been loaded at least once on this machine; nothing reads it.
@@ -50,7 +80,9 @@ std::string Config::Text1() {
 void Config::setText1(const std::string& text) {
     ensureLoaded();
     m_text1 = text;
-    m_view.showText1(m_text1);
+    if (m_viewCreated) {
+        m_view.showText1(m_text1);
+    }
 }
 
 int Config::HScroll1() {
@@ -62,7 +94,9 @@ void Config::setHScroll1(int value) {
     ensureLoaded();
     value = std::clamp(value, kScrollMin, kScrollMax);
     if (value != m_scrollValue) {
-        m_view.showScrollValue(value);
+        if (m_viewCreated) {
+            m_view.showScrollValue(value);
+        }
         onScrollChange(value);
     }
 }
@@ -75,12 +109,20 @@ bool Config::Option1() {
 void Config::selectOption(bool light) {
     ensureLoaded();
     m_option1 = light;
-    m_view.showOption1(light);
+    if (m_viewCreated) {
+        m_view.showOption1(light);
+    }
 }
 
 void Config::Show() {
     ensureLoaded();
+    createView();
     m_view.show();
+    if (m_unreadable) {
+        m_view.showError("The settings file " + m_locations.settingsFile +
+                         " could not be read: " + *m_unreadable +
+                         ". The dialog shows the defaults, and OK will not save them over it.");
+    }
 }
 
 void Config::onScrollChange(int value) {
@@ -92,9 +134,13 @@ void Config::onOptionClick(bool light) {
     selectOption(light);
 }
 
-// A save that fails keeps the dialog open with the old file intact, so the user can fix the folder
-// and press OK again, or close the dialog.
+// A save that is refused or fails keeps the dialog open with the old file intact, so the user can
+// fix the file or folder and press OK again, or close the dialog.
 void Config::onOkClick() {
+    if (const auto refusal = saveRefusal()) {
+        m_view.showError(*refusal);
+        return;
+    }
     if (const auto failure = SaveSettings(m_files, m_locations.settingsFile, *this)) {
         m_view.showError("The settings could not be saved to " + m_locations.settingsFile +
                          ".\n\n" + failure->reason);

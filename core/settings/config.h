@@ -4,6 +4,7 @@
 // and reports the user's actions.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "seam/config_view.h"
@@ -41,10 +42,18 @@ class Config final : private ConfigEvents {
     // Shows the dialog modeless.
     void Show();
 
+    // The one rule for a settings file that OK leaves as it is: a file that is there but could not
+    // be read (saving would put the dialog's defaults over values nobody has seen), and one whose
+    // owner may not write it. `read` is what reading the settings file's path found; Show names an
+    // unreadable file in one line, and OK refuses both with one line and keeps the dialog open.
+    void checkSettingsFile(const FileRead& read);
+
     bool isLoaded() const { return m_loaded; }
 
   private:
     void ensureLoaded();
+    void createView();
+    std::optional<std::string> saveRefusal();
     void writeMarker();
     void onScrollChange(int value) override;
     void onOptionClick(bool light) override;
@@ -57,6 +66,9 @@ class Config final : private ConfigEvents {
     Process& m_process;
     FileLocations m_locations;
     bool m_loaded = false;
+    bool m_viewCreated = false;
+    // Why the settings file could not be read when the dialog was loaded.
+    std::optional<std::string> m_unreadable;
     std::string m_text1 = std::to_string(kScrollStart);
     int m_scrollValue = kScrollStart;
     bool m_option1 = true;

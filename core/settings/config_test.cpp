@@ -6,6 +6,9 @@
 
 #include <string>
 
+#include "core/pattern/pattern_globals.h"
+#include "core/settings/settings_file.h"
+
 #include "seam/fake/fake_config_view.h"
 #include "seam/fake/fake_desktop.h"
 #include "seam/fake/fake_files.h"
@@ -68,10 +71,13 @@ TEST_F(ConfigTest, MarkerThatCannotBeCreatedIsSkipped) {
     EXPECT_EQ(view.text1(), "30");
 }
 
-TEST_F(ConfigTest, SaverModeLoadsHiddenAndStillWritesTheMarker) {
+TEST_F(ConfigTest, SaverModeLoadsWithoutAWindowAndStillWritesTheMarker) {
     EXPECT_EQ(config.Text1(), "30");
-    EXPECT_TRUE(config.Option1());
-    EXPECT_EQ(view.creates(), 1);
+    config.setHScroll1(50);
+    config.selectOption(false);
+    EXPECT_TRUE(config.isLoaded());
+    EXPECT_EQ(view.creates(), 0);
+    EXPECT_FALSE(view.hasHandler());
     EXPECT_EQ(view.shows(), 0);
     EXPECT_EQ(desktop.beeps(), 1);
     EXPECT_TRUE(files.exists(kMarker));
@@ -86,6 +92,7 @@ TEST_F(ConfigTest, ScrollChangeWritesText1) {
 }
 
 TEST_F(ConfigTest, SettingTheScrollBarFollowsWithText1AndHoldsItsRange) {
+    config.Show();
     config.setHScroll1(100);
     EXPECT_EQ(view.scrollValue(), 100);
     EXPECT_EQ(view.text1(), "100");
@@ -138,6 +145,53 @@ TEST_F(ConfigTest, FailedSaveShowsFileAndReasonAndKeepsTheDialogOpen) {
     EXPECT_TRUE(view.visible());
     EXPECT_FALSE(process.exitCode());
     EXPECT_EQ(files.content(kSettings), "77\r\n1\r\n");
+}
+
+// A file that is there but cannot be read, or that its owner made read-only, is never replaced
+// unasked: one line says why, OK refuses with one line and the dialog stays open.
+TEST_F(ConfigTest, UnreadableOrReadOnlySettingsFileIsNamedAndNeverReplaced) {
+    const std::string userBytes = "77\r\n2\r\n";
+    files.put(kSettings, userBytes);
+    files.makeUnreadable(kSettings, kFileInUse);
+    PatternGlobals globals;
+    LoadSettings(files, kSettings, config, globals);
+    config.Show();
+    EXPECT_EQ(view.text1(), "30");
+    ASSERT_EQ(view.errors().size(), 1u);
+    const std::string& opened = view.errors()[0];
+    EXPECT_NE(opened.find(kSettings + " could not be read: it is in use by another program"),
+              std::string::npos);
+    EXPECT_EQ(opened.find('\n'), std::string::npos);
+    // Still refused once the other program lets go: the dialog never showed the file's values.
+    for (int press = 0; press < 2; ++press) {
+        EXPECT_NO_THROW(view.handler().onOkClick());
+        files.makeReadable(kSettings);
+    }
+    ASSERT_EQ(view.errors().size(), 3u);
+    EXPECT_NE(view.errors()[1].find("not saved"), std::string::npos);
+    EXPECT_NE(view.errors()[1].find("it is in use by another program"), std::string::npos);
+    EXPECT_EQ(view.errors()[1].find('\n'), std::string::npos);
+    EXPECT_EQ(files.writes(kSettings), 0);
+    EXPECT_EQ(files.content(kSettings), userBytes);
+    EXPECT_TRUE(view.visible());
+    EXPECT_FALSE(process.exitCode());
+
+    FakeFiles otherFiles;
+    FakeConfigView otherView;
+    Config readOnly{otherView, otherFiles, desktop, process, FileLocations{kSettings, kMarker}};
+    otherFiles.put(kSettings, userBytes);
+    LoadSettings(otherFiles, kSettings, readOnly, globals);
+    readOnly.Show();
+    EXPECT_TRUE(otherView.errors().empty());
+    // Made read-only while the dialog is open counts too.
+    otherFiles.makeReadOnly(kSettings);
+    EXPECT_NO_THROW(otherView.handler().onOkClick());
+    ASSERT_EQ(otherView.errors().size(), 1u);
+    EXPECT_NE(otherView.errors()[0].find(kSettings + " is read-only and is left as it is"),
+              std::string::npos);
+    EXPECT_EQ(otherFiles.writes(kSettings), 0);
+    EXPECT_EQ(otherFiles.content(kSettings), userBytes);
+    EXPECT_TRUE(otherView.visible());
 }
 
 }  // namespace

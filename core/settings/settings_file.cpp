@@ -139,9 +139,11 @@ std::string formatSettings(std::int16_t frameRate, bool light) {
 }
 
 void LoadSettings(Files& files, const std::string& path, Config& config, PatternGlobals& globals) {
-    // An unreadable file reads like an empty one: everything keeps the dialog's defaults.
-    const SettingsFields fields =
-        parseSettings(files.readPrefix(path, kSettingsReadLimit).value_or(""));
+    // An unreadable file reads like an empty one: everything keeps the dialog's defaults, and the
+    // dialog will not save them over it.
+    const FileRead read = files.readPrefix(path, kSettingsReadLimit);
+    config.checkSettingsFile(read);
+    const SettingsFields fields = parseSettings(read.content.value_or(""));
     if (fields.frameRate) {
         const std::int16_t rate = clampFrameRate(*fields.frameRate);
         config.setText1(integerText(rate));

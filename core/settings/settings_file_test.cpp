@@ -24,10 +24,12 @@ class SettingsFileTest : public ::testing::Test {
         files.put(kSettings, content);
         LoadSettings(files, kSettings, config, globals);
     }
+    // The controls, the globals, and the window once it is shown.
     void expectShown(int rate, bool light) {
         EXPECT_EQ(config.Text1(), std::to_string(rate));
         EXPECT_EQ(config.HScroll1(), rate);
         EXPECT_EQ(config.Option1(), light);
+        config.Show();
         EXPECT_EQ(view.text1(), std::to_string(rate));
         EXPECT_EQ(view.scrollValue(), rate);
         EXPECT_EQ(view.option1(), light);

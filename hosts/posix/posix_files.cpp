@@ -15,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "hosts/posix/posix_environment.h"
@@ -32,7 +33,24 @@ std::string parentOf(const std::string& path) {
 }
 
 FileFailure failure(const std::string& what, int error) {
-    return FileFailure{what + ": " + std::strerror(error)};
+    const bool inUse = error == EBUSY || error == ETXTBSY;
+    return FileFailure{what + ": " + (inUse ? std::string(kFileInUse) : std::strerror(error))};
+}
+
+// Why a file could not be read, worded as on every platform for the causes they share.
+std::string readReason(int error) {
+    switch (error) {
+        case EBUSY:
+        case ETXTBSY:
+            return kFileInUse;
+        case EISDIR:
+            return kFileIsFolder;
+        case EACCES:
+        case EPERM:
+            return "permission denied";
+        default:
+            return std::strerror(error);
+    }
 }
 
 // Creates the folder and its missing parents. New folders are private (0700), as the XDG base
@@ -260,16 +278,26 @@ std::string PosixFiles::lookup(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::optional<std::string> PosixFiles::readPrefix(const std::string& path, std::size_t maxBytes) {
+FileRead PosixFiles::readPrefix(const std::string& path, std::size_t maxBytes) {
+    const auto unreadable = [](const std::string& reason) {
+        return FileRead{std::nullopt, FileFailure{reason}, false};
+    };
     // Non-blocking, so that a FIFO put in the file's place cannot hang the start.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return std::nullopt;
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return {};
+        }
+        return unreadable(readReason(errno));
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = errno;
         ::close(fd);
-        return std::nullopt;
+        if (S_ISDIR(info.st_mode)) {
+            return unreadable(kFileIsFolder);
+        }
+        return unreadable(info.st_mode != 0 ? "it is not a regular file" : readReason(error));
     }
     std::string content(maxBytes, '\0');
     std::size_t done = 0;
@@ -279,8 +307,9 @@ std::optional<std::string> PosixFiles::readPrefix(const std::string& path, std::
             continue;
         }
         if (got < 0) {
+            const int error = errno;
             ::close(fd);
-            return std::nullopt;
+            return unreadable(readReason(error));
         }
         if (got == 0) {
             break;
@@ -289,7 +318,7 @@ std::optional<std::string> PosixFiles::readPrefix(const std::string& path, std::
     }
     ::close(fd);
     content.resize(done);
-    return content;
+    return FileRead{std::move(content), std::nullopt, (info.st_mode & S_IWUSR) == 0};
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -359,7 +388,7 @@ bool ReplacementFile::write(const char* data, std::size_t size) {
     return true;
 }
 
-std::optional<FileFailure> ReplacementFile::commit() {
+std::optional<FileFailure> ReplacementFile::commit(bool replace) {
     if (m_fd < 0) {
         return failure("Cannot write " + m_target, m_error != 0 ? m_error : EBADF);
     }
@@ -380,8 +409,15 @@ std::optional<FileFailure> ReplacementFile::commit() {
             return refused;
         }
     }
-    if (m_error == 0 && ::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+    if (m_error == 0 && replace && ::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
         m_error = errno;
+    }
+    if (m_error == 0 && !replace) {
+        if (::link(m_temporary.c_str(), m_target.c_str()) != 0) {
+            m_error = errno;
+        } else {
+            ::unlink(m_temporary.c_str());
+        }
     }
     if (m_error != 0) {
         discard();
@@ -412,21 +448,15 @@ std::optional<FileFailure> PosixFiles::createFile(const std::string& path,
     if (auto folderFailure = makeFolders(parentOf(path))) {
         return folderFailure;
     }
-    // O_EXCL: an existing file, or anything else at the path, is never touched.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return failure("Cannot create the file", errno);
+    // Written whole beside the path and linked into place: a process killed at any moment leaves
+    // no file or the whole one, never an empty or torn file that would count as present at every
+    // later start. The link fails on an existing file, or anything else at the path, untouched.
+    ReplacementFile file;
+    if (auto openFailure = file.open(path)) {
+        return openFailure;
     }
-    int error = writeAll(fd, content.data(), content.size()) ? 0 : errno;
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        // A torn file would be taken as present at every later start.
-        ::unlink(path.c_str());
-        return failure("Cannot write the file", error);
-    }
-    return std::nullopt;
+    file.write(content.data(), content.size());
+    return file.commit(false);
 }
 
 FileLocations linuxFileLocations() {

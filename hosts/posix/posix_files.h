@@ -30,8 +30,10 @@ class ReplacementFile {
     std::optional<FileFailure> open(const std::string& path);
     // False once anything has failed; the reason is kept for commit().
     bool write(const char* data, std::size_t size);
-    // Puts the file in place; on failure the target is untouched and the reason is returned.
-    std::optional<FileFailure> commit();
+    // Puts the file in place; on failure the target is untouched and the reason is returned. With
+    // `replace` false the file only goes where nothing is yet (a hard link, never a rename), so an
+    // existing file is never touched and a new one appears whole or not at all.
+    std::optional<FileFailure> commit(bool replace = true);
     // True once a write has failed; commit() then gives the reason.
     bool failed() const { return m_error != 0; }
     // The file that is replaced, with the links followed.
@@ -51,7 +53,7 @@ class ReplacementFile {
 class PosixFiles final : public Files {
   public:
     std::string lookup(const std::string& path) override;
-    std::optional<std::string> readPrefix(const std::string& path, std::size_t maxBytes) override;
+    FileRead readPrefix(const std::string& path, std::size_t maxBytes) override;
     std::optional<FileFailure> replaceFile(const std::string& path,
                                            const std::string& content) override;
     std::optional<FileFailure> createFile(const std::string& path,

@@ -6,8 +6,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,13 +65,29 @@ TEST_F(PosixFilesTest, LookupFindsOnlyOrdinaryFiles) {
     EXPECT_EQ(files.lookup((root / "missing.txt").string()), "");
 }
 
-TEST_F(PosixFilesTest, ReadPrefixStopsAtTheLimit) {
+TEST_F(PosixFilesTest, ReadPrefixStopsAtTheLimitAndTellsMissingFromUnreadableAndReadOnly) {
     write(root / "big.txt", std::string(10000, 'x'));
-    EXPECT_EQ(files.readPrefix((root / "big.txt").string(), 4096)->size(), 4096u);
+    EXPECT_EQ(files.readPrefix((root / "big.txt").string(), 4096).content->size(), 4096u);
     write(root / "small.txt", "30\r\n1\r\n");
-    EXPECT_EQ(files.readPrefix((root / "small.txt").string(), 4096), "30\r\n1\r\n");
-    EXPECT_FALSE(files.readPrefix((root / "missing.txt").string(), 4096));
-    EXPECT_FALSE(files.readPrefix(root.string(), 4096));
+    const FileRead small = files.readPrefix((root / "small.txt").string(), 4096);
+    EXPECT_EQ(small.content, "30\r\n1\r\n");
+    EXPECT_FALSE(small.unreadable);
+    EXPECT_FALSE(small.readOnly);
+
+    const FileRead missing = files.readPrefix((root / "missing.txt").string(), 4096);
+    EXPECT_FALSE(missing.content);
+    EXPECT_FALSE(missing.unreadable);
+    const FileRead folder = files.readPrefix(root.string(), 4096);
+    EXPECT_FALSE(folder.content);
+    ASSERT_TRUE(folder.unreadable);
+    EXPECT_EQ(folder.unreadable->reason, kFileIsFolder);
+
+    // chmod a-w: read as ever, and said to be read-only (for root too, who could write it).
+    fs::permissions(root / "small.txt", fs::perms::owner_write | fs::perms::group_write,
+                    fs::perm_options::remove);
+    const FileRead readOnly = files.readPrefix((root / "small.txt").string(), 0);
+    EXPECT_EQ(readOnly.content, "");
+    EXPECT_TRUE(readOnly.readOnly);
 }
 
 TEST_F(PosixFilesTest, ReplaceCreatesTheFolderAndLeavesNoTemporaryFile) {
@@ -95,7 +113,7 @@ TEST_F(PosixFilesTest, ReplaceKeepsTheOldFilesPermissionsButAlwaysLetsTheOwnerRe
     ASSERT_FALSE(files.replaceFile(target.string(), "30\r\n1\r\n"));
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(files.readPrefix(target.string(), 4096), "30\r\n1\r\n");
+    EXPECT_EQ(files.readPrefix(target.string(), 4096).content, "30\r\n1\r\n");
     fs::permissions(target, fs::perms::group_read | fs::perms::others_read);
     ASSERT_FALSE(files.replaceFile(target.string(), "new"));
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
@@ -247,9 +265,27 @@ TEST_F(PosixFilesTest, FailedReplaceKeepsTheOldContentAndSaysWhy) {
     }
 }
 
-TEST_F(PosixFilesTest, CreateMakesTheFolderButNeverOverwrites) {
+TEST_F(PosixFilesTest, CreateMakesTheFolderButNeverOverwritesAndAFileAppearsWhole) {
     const fs::path marker = root / "state" / "loopster" / "tovren.txt";
+    // A writer killed while it writes (here by the file size limit's signal) leaves no file at
+    // the path, not an empty one; the next creation clears its temporary away.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit none{0, 0};
+        ::setrlimit(RLIMIT_FSIZE, &none);
+        PosixFiles inChild;
+        static_cast<void>(inChild.createFile(marker.string(), "first"));
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+    EXPECT_FALSE(fs::exists(marker));
+
     ASSERT_FALSE(files.createFile(marker.string(), "first"));
+    EXPECT_EQ(entries(marker.parent_path()), 1u);
     EXPECT_EQ(read(marker), "first");
     EXPECT_TRUE(files.createFile(marker.string(), "second"));
     EXPECT_EQ(read(marker), "first");

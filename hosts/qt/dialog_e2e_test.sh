@@ -152,6 +152,35 @@ echo "ok: the save keeps the user's tovren.txt.backup and the like, and clears a
 
 # --- The close button saves nothing and ends the process.
 
+# --- A settings file made read-only is the user's to keep: OK says so over the dialog, which stays
+# open, and the file keeps its bytes, its mode and its inode. A folder in the file's place is named
+# as soon as the dialog opens.
+message_shown() {
+    [ "$(xdotool search --onlyvisible --name '^loopster configure$' 2>/dev/null | wc -l)" -ge 2 ]
+}
+chmod a-w "$settings"
+kept="$(hex "$settings") $(stat -c '%a %i' "$settings")"
+start_dialog
+message_shown && fail "the dialog opened with a message over a readable file"
+xdotool windowfocus --sync "$window" key Return
+poll_until 5 message_shown || fail "OK on a read-only settings file showed no message"
+running "$program_pid" || fail "OK on a read-only settings file ended the dialog"
+[ "$(hex "$settings") $(stat -c '%a %i' "$settings")" = "$kept" ] ||
+    fail "OK replaced the read-only settings file: $(hex "$settings") $(stat -c '%a %i' "$settings")"
+kill "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+chmod u+w "$settings"
+echo "ok: OK on a read-only settings file refuses over an open dialog and leaves it as it is"
+mv "$settings" "$work/settings.txt"
+mkdir "$settings"
+start_dialog
+poll_until 5 message_shown || fail "a folder in the settings file's place was not named"
+kill "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+rmdir "$settings"
+mv "$work/settings.txt" "$settings"
+echo "ok: a folder in the settings file's place is named when the dialog opens"
+
 saved=$(hex "$settings")
 cp -p "$settings" "$work/before.txt"
 start_dialog

@@ -8,13 +8,23 @@
 // - on X11, frames put straight to the window by hosts/x11 over Qt's own connection;
 // - parking the pointer on X11, and a clear pointer on Wayland, where it cannot be moved;
 // - a key, a mouse button or the third pointer movement ending the saver;
-// - the settings dialog (/c), one instance per user, the settings and marker files of XDG.
+// - the settings dialog (/c), one instance per user, the settings and marker files of XDG;
+// - a start that covers the screen at once or ends with one line (no session bus, a first-frame
+//   watchdog).
+
+#include <dlfcn.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QRegularExpression>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,6 +33,7 @@
 #include "core/saver/monitor_windows.h"
 #include "hosts/posix/posix_files.h"
 #include "hosts/qt/config_dialog.h"
+#include "hosts/qt/first_frame.h"
 #include "hosts/qt/qt_clock.h"
 #include "hosts/qt/qt_desktop.h"
 #include "hosts/qt/qt_gdi.h"
@@ -37,7 +48,9 @@ namespace {
 // warnings before it, which only lead up to it, are held back; they are shown once the
 // application exists.
 loopster::Process* startingProcess = nullptr;
+std::mutex messagesMutex;
 std::vector<QString> heldMessages;
+bool holding = true;
 
 // Where the display was looked for, as the environment names it. Qt tries Wayland first where
 // both are set, then X11, so both are named then.
@@ -52,13 +65,14 @@ std::string displayNamed() {
     return where.empty() ? "neither DISPLAY nor WAYLAND_DISPLAY is set" : where;
 }
 
-// The Qt platform plugin that Qt looked for and did not find, from its own warning; empty when
-// every plugin it tried was there (and so the display itself could not be opened).
-QString missingPlugin() {
-    static const QRegularExpression notFound(
-        QStringLiteral("Could not find the Qt platform plugin \"([^\"]+)\""));
+// The Qt platform plugin that Qt's own warning names as `what` ("find" or "load"); empty when it
+// names none.
+QString pluginThatCouldNot(const char* what) {
+    const QRegularExpression pattern(
+        QStringLiteral("Could not %1 the Qt platform plugin \"([^\"]+)\"")
+            .arg(QString::fromLatin1(what)));
     for (const QString& message : heldMessages) {
-        const QRegularExpressionMatch match = notFound.match(message);
+        const QRegularExpressionMatch match = pattern.match(message);
         if (match.hasMatch()) {
             return match.captured(1);
         }
@@ -66,10 +80,45 @@ QString missingPlugin() {
     return {};
 }
 
+QString pluginFile(const QString& plugin) {
+    return QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libq") +
+           plugin + QStringLiteral(".so");
+}
+
+// Why the plugin that Qt found did not load, as the dynamic loader says it when asked again (Qt
+// only says so with its plugin debugging on): a library missing, or no descriptor left. Qt has
+// let go of its descriptors by now, so a plugin that loads now failed for want of them.
+std::string loadFailure(const QString& plugin) {
+    const QString file = pluginFile(plugin);
+    void* const library = ::dlopen(file.toLocal8Bit().constData(), RTLD_LAZY | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* const error = ::dlerror();
+        return error != nullptr ? error : "the loader gave no reason";
+    }
+    ::dlclose(library);
+    rlimit files{};
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    return std::string(std::strerror(EMFILE)) + ": this process may have " +
+           std::to_string(files.rlim_cur) + " files open at once (ulimit -n)";
+}
+
 // One line that names the cause and, where a Debian package brings the missing part, the remedy.
 // Qt's Wayland plugins come apart from Qt itself; the X11 one comes with Qt's GUI library.
 std::string startFailureMessage() {
-    const QString plugin = missingPlugin();
+    QString failed = pluginThatCouldNot("load");
+    // Without a descriptor to list the plugin folder with, Qt takes a plugin that is there for
+    // one that is not.
+    if (const QString notFound = pluginThatCouldNot("find");
+        failed.isEmpty() && !notFound.isEmpty() &&
+        ::access(pluginFile(notFound).toLocal8Bit().constData(), F_OK) == 0) {
+        failed = notFound;
+    }
+    if (!failed.isEmpty()) {
+        return "loopster: Qt's \"" + failed.toStdString() +
+               "\" platform plugin is installed but failed to load (" + loadFailure(failed) +
+               "), so no display could be opened (" + displayNamed() + ")";
+    }
+    const QString plugin = pluginThatCouldNot("find");
     if (plugin.isEmpty()) {
         return "loopster: no display could be opened (" + displayNamed() + ")";
     }
@@ -86,12 +135,31 @@ std::string startFailureMessage() {
            "); " + remedy;
 }
 
+// Any other fatal error (no descriptor left for an event loop of Qt's): Qt's own words, on one
+// line.
+std::string otherFailureMessage(const QString& fatal) {
+    QString line = QStringLiteral("loopster: Qt cannot go on: ") + fatal;
+    for (const QString& message : heldMessages) {
+        line += QStringLiteral(" (") + message + QStringLiteral(")");
+    }
+    return line.simplified().toStdString();
+}
+
 void startupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    // Qt's threads (the X event reader) report here too.
+    const std::lock_guard<std::mutex> lock(messagesMutex);
     if (type == QtFatalMsg) {
-        startingProcess->showFatalError(startFailureMessage());
+        const bool platform = message.contains(QStringLiteral("platform plugin"));
+        startingProcess->showFatalError(platform ? startFailureMessage()
+                                                 : otherFailureMessage(message));
         startingProcess->endProcess(1);
     }
-    heldMessages.push_back(qFormatLogMessage(type, context, message));
+    if (holding) {
+        heldMessages.push_back(qFormatLogMessage(type, context, message));
+    } else {
+        std::fprintf(stderr, "%s\n",
+                     qFormatLogMessage(type, context, message).toLocal8Bit().constData());
+    }
 }
 
 void holdStartupMessages(loopster::Process& process) {
@@ -99,13 +167,50 @@ void holdStartupMessages(loopster::Process& process) {
     qInstallMessageHandler(startupMessage);
 }
 
+// Shows the warnings held so far and every later one as it comes; a fatal error still ends with
+// one line of ours.
 void releaseStartupMessages() {
-    qInstallMessageHandler(nullptr);
+    const std::lock_guard<std::mutex> lock(messagesMutex);
     for (const QString& message : heldMessages) {
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     }
     heldMessages.clear();
-    startingProcess = nullptr;
+    holding = false;
+}
+
+// The saver has nothing to say on the session bus, yet Qt connects to it on its own: for the
+// accessibility bridge at the first widget shown, and for the desktop's theme. A bus that does
+// not answer (its daemon stopped) would hold the saver there before it covers the screen. An
+// address of no transport makes every such connection fail at once. Qt's own event loop, rather
+// than GLib's, ends with a message of Qt's where descriptors run out (GLib stops the process with
+// a breakpoint trap), and the saver pumps its events itself anyway.
+void keepTheSaverToItself() {
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    ::setenv("QT_NO_GLIB", "1", 1);
+}
+
+// The files a running saver holds open: the standard streams, the X connection, Qt's event
+// pipes, the back buffer's memory file and up to three locks (12 measured), with room to load
+// the platform plugin. With fewer, Qt fails at one point or another of its start (a crash, a
+// window left unpainted), so the saver says so at once instead.
+constexpr rlim_t kSaverDescriptors = 16;
+
+void checkDescriptors(loopster::Process& process) {
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur >= kSaverDescriptors) {
+        return;
+    }
+    if (files.rlim_max >= kSaverDescriptors || files.rlim_max == RLIM_INFINITY) {
+        files.rlim_cur = kSaverDescriptors;
+        if (::setrlimit(RLIMIT_NOFILE, &files) == 0) {
+            return;
+        }
+    }
+    process.showFatalError("loopster: this process may have only " +
+                           std::to_string(files.rlim_cur) +
+                           " files open at once (ulimit -n), and the saver needs " +
+                           std::to_string(kSaverDescriptors));
+    process.endProcess(1);
 }
 
 }  // namespace
@@ -114,12 +219,21 @@ int main(int argc, char** argv) {
     using namespace loopster;
     QtProcess process(argc, argv);
     // Decided before a display is opened, so that a refused start ends at once even without one.
-    if (startModeOf(process.commandLine()) == StartMode::Refused) {
+    const StartMode mode = startModeOf(process.commandLine());
+    if (mode == StartMode::Refused) {
         process.endProcess(0);
+    }
+    if (mode == StartMode::Saver) {
+        // The saver's warnings wait for its first frame: a start that fails says one line.
+        checkDescriptors(process);
+        watchFirstFrame(kFirstFrameLimit, releaseStartupMessages);
+        keepTheSaverToItself();
     }
     holdStartupMessages(process);
     QApplication application(argc, argv);
-    releaseStartupMessages();
+    if (mode != StartMode::Saver) {
+        releaseStartupMessages();
+    }
     // Lets the desktop match the windows to the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("loopster"));
 

@@ -8,12 +8,12 @@
 
 namespace loopster {
 
-std::int32_t QtClock::GetTickCount() {
+std::uint32_t QtClock::GetTickCount() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
                     static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
+    return static_cast<std::uint32_t>(ms);
 }
 
 float QtClock::secondsSinceMidnight() {

@@ -13,7 +13,7 @@ namespace loopster {
 class QtClock final : public Clock {
   public:
     // Milliseconds of CLOCK_MONOTONIC, wrapped to 32 bits like the system tick it stands for.
-    std::int32_t GetTickCount() override;
+    std::uint32_t GetTickCount() override;
     float secondsSinceMidnight() override;
 };
 

@@ -36,15 +36,14 @@ std::vector<std::string> instanceLockPaths() {
     if (!runtime.empty() && std::filesystem::is_directory(runtime, error)) {
         paths.push_back(runtime + "/loopster.lock");
     }
-    std::string cache = absolutePathFromEnvironment("XDG_CACHE_HOME");
-    if (cache.empty()) {
-        const std::string home = userHomeFolder();
-        if (!home.empty()) {
-            cache = home + "/.cache";
-        }
-    }
-    if (!cache.empty()) {
+    const std::string home = userHomeFolder();
+    const std::string homeLock = home.empty() ? "" : home + "/.cache/loopster/instance.lock";
+    const std::string cache = absolutePathFromEnvironment("XDG_CACHE_HOME");
+    if (!cache.empty() && cache + "/loopster/instance.lock" != homeLock) {
         paths.push_back(cache + "/loopster/instance.lock");
+    }
+    if (!homeLock.empty()) {
+        paths.push_back(homeLock);
     }
     // Every user shares /tmp, so the lock there carries the user's id: one user's lock file can
     // never keep another user's saver from starting.
@@ -79,26 +78,35 @@ int openLockFile(const std::string& path) {
 QtProcess::QtProcess(int argc, char** argv) : m_commandLine(joinArguments(argc, argv)) {}
 
 bool QtProcess::previousInstance() {
-    if (m_lockFd >= 0) {
+    if (m_locked) {
         return false;
     }
-    // The first place that can hold a lock file is the one every instance uses: a runtime folder
-    // that cannot be written (or holds something else under the lock's name) must not leave two
-    // savers running, so the next place is tried.
-    for (const std::string& path : instanceLockPaths()) {
+    // Every place that can hold a lock file is locked, not only the first: two starts of one user
+    // may see different environments (a session's XDG_RUNTIME_DIR, a shell or a menu without it,
+    // another XDG_CACHE_HOME), and the lock in the home folder's cache depends on none of them, so
+    // any two instances share at least that one. Whichever is held already means another instance
+    // runs. /tmp serves only where nothing else could. Without any lock file there is no telling;
+    // running twice is better than never running.
+    m_locked = true;
+    const std::vector<std::string> paths = instanceLockPaths();
+    for (const std::string& path : paths) {
+        if (&path == &paths.back() && !m_lockFds.empty()) {
+            break;
+        }
         const int fd = openLockFile(path);
         if (fd < 0) {
             continue;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            m_lockFd = fd;
-            return false;
+            m_lockFds.push_back(fd);
+            continue;
         }
         const bool held = errno == EWOULDBLOCK;
         ::close(fd);
-        return held;
+        if (held) {
+            return true;
+        }
     }
-    // Without any lock file there is no telling; running twice is better than never running.
     return false;
 }
 

@@ -215,7 +215,7 @@ TEST(QtWait, WaitUntilTickReturnsOnceTheTickReachesTheDeadlineAndHandlesPostedEv
     bool handled = false;
     QMetaObject::invokeMethod(
         QApplication::instance(), [&handled] { handled = true; }, Qt::QueuedConnection);
-    const std::int32_t deadline = frameDeadline(clock.GetTickCount(), 50);
+    const std::uint32_t deadline = frameDeadline(clock.GetTickCount(), 50);
     WaitUntilTick(deadline, clock, loop);
     EXPECT_TRUE(handled);
     EXPECT_LE(ticksUntil(deadline, clock.GetTickCount()), 0);
@@ -242,12 +242,21 @@ TEST(QtProcessTest, CommandLineIsTheArgumentsJoinedWithSingleBlanks) {
     EXPECT_EQ(joinArguments(2, argv.data()), "/s ");
 }
 
-TEST(QtProcessTest, ASecondInstanceFindsTheLockHeld) {
-    const std::filesystem::path runtime =
+// One instance per user whatever the environment: a second start with the runtime folder, without
+// it, or with another cache folder finds the lock held.
+TEST(QtProcessTest, ASecondInstanceFindsTheLockHeldInEveryEnvironment) {
+    const std::filesystem::path root =
         std::filesystem::temp_directory_path() / ("loopster-lock-" + std::to_string(::getpid()));
+    const std::filesystem::path runtime = root / "runtime";
     std::filesystem::create_directories(runtime);
-    const char* saved = std::getenv("XDG_RUNTIME_DIR");
-    const std::string previous = saved == nullptr ? "" : saved;
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name,
+                           value == nullptr ? std::nullopt : std::optional<std::string>(value));
+        ::unsetenv(name);
+    }
+    ::setenv("HOME", (root / "home").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     EXPECT_EQ(instanceLockPaths().front(), (runtime / "loopster.lock").string());
 
@@ -258,12 +267,21 @@ TEST(QtProcessTest, ASecondInstanceFindsTheLockHeld) {
     EXPECT_TRUE(second.previousInstance());
     EXPECT_FALSE(first.previousInstance());
 
-    if (saved == nullptr) {
-        ::unsetenv("XDG_RUNTIME_DIR");
-    } else {
-        ::setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
+    ::unsetenv("XDG_RUNTIME_DIR");
+    QtProcess withoutRuntime(1, argv.data());
+    EXPECT_TRUE(withoutRuntime.previousInstance());
+    ::setenv("XDG_CACHE_HOME", (root / "other-cache").c_str(), 1);
+    QtProcess otherCache(1, argv.data());
+    EXPECT_TRUE(otherCache.previousInstance());
+
+    for (const auto& [name, value] : saved) {
+        if (value) {
+            ::setenv(name, value->c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
     }
-    std::filesystem::remove_all(runtime);
+    std::filesystem::remove_all(root);
 }
 
 // A runtime folder that cannot hold the lock (not writable, or something else under its name)
@@ -272,11 +290,12 @@ TEST(QtProcessTest, ARuntimeFolderThatCannotHoldTheLockFallsBackToTheCacheFolder
     const std::filesystem::path root = std::filesystem::temp_directory_path() /
                                        ("loopster-fallback-" + std::to_string(::getpid()));
     std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"}) {
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
         const char* value = std::getenv(name);
         saved.emplace_back(name,
                            value == nullptr ? std::nullopt : std::optional<std::string>(value));
     }
+    ::setenv("HOME", (root / "home").c_str(), 1);
     std::vector<char*> argv{const_cast<char*>("loopster"), nullptr};
     // A folder's mode does not stop root, whom only the folder in the lock's place stops.
     std::vector<bool> cases{false};

@@ -29,6 +29,7 @@
 #include "common/error_guard.h"
 #include "core/raster/damage.h"
 #include "hosts/qt/buffer_ink.h"
+#include "hosts/qt/first_frame.h"
 #include "hosts/qt/qt_desktop.h"
 #include "hosts/qt/timing_log.h"
 #include "hosts/x11/x11_shm_presenter.h"
@@ -188,7 +189,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         }
         if (m_frameWaiting) {
             m_frameWaiting = false;
-            timingLog("shown");
+            frameShown();
         }
     }
 
@@ -301,7 +302,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         if (m_presenter->put(changed)) {
             if (m_frameWaiting) {
                 m_frameWaiting = false;
-                timingLog("shown");
+                frameShown();
             }
             return;
         }

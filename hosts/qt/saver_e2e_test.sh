@@ -75,6 +75,17 @@ timeout 10 "$saver" /s 2>>"$work/saver.log" || second_code=$?
 running "$saver_pid" || fail "the second instance ended the first"
 echo "ok: a second instance ends at once and leaves the first running"
 
+# One instance per user whatever the environment: a saver started without the runtime folder, one
+# with another cache folder, and a dialog beside the saver all find the lock held.
+for start in "-u XDG_RUNTIME_DIR /s" "XDG_CACHE_HOME=$work/other-cache /s" "-u XDG_RUNTIME_DIR /c"; do
+    code=0
+    # shellcheck disable=SC2086
+    timeout 10 env ${start% *} "$saver" "${start##* }" 2>>"$work/saver.log" || code=$?
+    [ "$code" -eq 0 ] || fail "'env $start' beside the saver exited with $code"
+    running "$saver_pid" || fail "'env $start' ended the first saver"
+done
+echo "ok: starts in other environments and a dialog beside the saver end at once"
+
 xdotool key shift
 expect_end "the shift key"
 
@@ -110,6 +121,23 @@ start_saver
 xdotool key shift
 expect_end "the shift key after the destroyed window"
 
+# --- A session bus that does not answer (its daemon stopped) holds nothing up: the saver covers
+# the screen as fast as without it, and is still running once its first-frame watchdog has passed.
+
+dbus-daemon --session --fork --print-address=1 --print-pid=1 >"$work/bus.txt"
+bus_pid=$(sed -n 2p "$work/bus.txt")
+pids+=("$bus_pid")
+kill -STOP "$bus_pid"
+start=$(date +%s%N)
+DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus.txt") start_saver
+echo "ok: with the session bus stopped the first frame came within $((($(date +%s%N) - start) / 1000000)) ms"
+sleep 5
+running "$saver_pid" || fail "with the session bus stopped the saver ended by itself"
+xdotool key shift
+expect_end "the shift key with the session bus stopped"
+kill -CONT "$bus_pid"
+kill "$bus_pid"
+
 # --- Killed outright, the saver leaves no shared memory behind: its back buffer is a memory file
 # handed to the X server, which has no name or id to outlive the two, never a SysV segment.
 
@@ -140,8 +168,17 @@ XVFB_DEPTH=8 start_private_xvfb 1024x768 "$work"
 expect_one_line "8-bit colour" "$saver" /s
 stop_private_xvfb
 start_private_xvfb 7680x4320 "$work"
-expect_one_line "no memory for a back buffer of 7680 x 4320" \
+# Which of the two it meets first depends on what else the process has loaded.
+expect_one_line "no memory for a back buffer of 7680 x 4320\|(7680 x 4320 pixels): no memory" \
     bash -c 'ulimit -v 358400 && exec "$0" /s' "$saver"
+# Too few file descriptors: the saver says so at once rather than crash or hang uncovered, and a
+# platform plugin that is there but cannot be opened is named as failing to load, with the cause.
+expect_one_line "may have only 8 files open at once" bash -c 'ulimit -n 8 && exec "$0" /s' "$saver"
+# The test runner's own descriptors are closed first, so that the four are the program's.
+# shellcheck disable=SC2016
+expect_one_line '"xcb" platform plugin is installed but failed to load (Too many open files' \
+    bash -c 'for fd in /proc/$$/fd/*; do fd=${fd##*/}; [ "$fd" -le 2 ] || eval "exec $fd>&-"; done
+        ulimit -n 4 && exec "$0" /c' "$saver"
 
 # --- Without a display, and with a dead one: refused starts end quietly with 0 as they do with a
 # display; the saver and the dialog say so in one line and end with 1, never by an abort.

@@ -33,10 +33,10 @@ double nowMs() {
 class CoarseClock final : public Clock {
   public:
     explicit CoarseClock(Clock& fine) : m_fine(fine) {}
-    std::int32_t GetTickCount() override {
-        const auto ms = static_cast<std::uint32_t>(m_fine.GetTickCount());
+    std::uint32_t GetTickCount() override {
+        const std::uint32_t ms = m_fine.GetTickCount();
         const std::uint64_t interrupts = std::uint64_t{ms} * 64 / 1000;
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(interrupts * 1000 / 64));
+        return static_cast<std::uint32_t>(interrupts * 1000 / 64);
     }
     float secondsSinceMidnight() override { return m_fine.secondsSinceMidnight(); }
 
@@ -61,9 +61,9 @@ class FullWait final : public EventLoop {
 // The smallest change of the tick seen over 100 changes, in milliseconds.
 std::int32_t smallestStep(Clock& clock) {
     std::int32_t smallest = 0;
-    std::int32_t last = clock.GetTickCount();
+    std::uint32_t last = clock.GetTickCount();
     for (int changes = 0; changes < 100;) {
-        const std::int32_t tick = clock.GetTickCount();
+        const std::uint32_t tick = clock.GetTickCount();
         const std::int32_t step = ticksUntil(tick, last);
         if (step != 0) {
             smallest = smallest == 0 || step < smallest ? step : smallest;

@@ -22,15 +22,14 @@ Win32Clock::~Win32Clock() {
     }
 }
 
-std::int32_t Win32Clock::GetTickCount() {
+std::uint32_t Win32Clock::GetTickCount() {
     if (!m_finePeriod) {
         // Fails only for a period outside the system's range; the tick then moves as it can.
         m_finePeriod = timeBeginPeriod(kTimerPeriodMs) == TIMERR_NOERROR;
     }
-    // Milliseconds since the system started, in 32 bits like GetTickCount, read as signed: the
-    // conversion is modular, so the counter's wrap turns into the signed jump that the render
-    // loop's modular deadline arithmetic expects.
-    return static_cast<std::int32_t>(timeGetTime());
+    // Milliseconds since the system started, in 32 bits like GetTickCount; the render loop's
+    // deadline arithmetic is modular, so the counter's wrap costs nothing.
+    return timeGetTime();
 }
 
 float Win32Clock::secondsSinceMidnight() {

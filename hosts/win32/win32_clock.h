@@ -23,7 +23,7 @@ class Win32Clock final : public Clock {
     Win32Clock& operator=(const Win32Clock&) = delete;
     ~Win32Clock() override;
 
-    std::int32_t GetTickCount() override;
+    std::uint32_t GetTickCount() override;
     float secondsSinceMidnight() override;
 
   private:

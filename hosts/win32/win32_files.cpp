@@ -4,6 +4,7 @@
 #include "hosts/win32/windows_api.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "hosts/win32/win32_text.h"
 
@@ -25,9 +26,10 @@ FileFailure failureFrom(DWORD error) {
         case ERROR_INVALID_DRIVE:
         case ERROR_BAD_NETPATH:
             return {"Path not found"};
-        case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
+            return {kFileInUse};
+        case ERROR_ACCESS_DENIED:
         case ERROR_WRITE_PROTECT:
             return {"Permission denied"};
         case ERROR_FILE_EXISTS:
@@ -145,12 +147,25 @@ std::string Win32Files::lookup(const std::string& path) {
     return toUtf8(found.cFileName);
 }
 
-std::optional<std::string> Win32Files::readPrefix(const std::string& path, std::size_t maxBytes) {
-    const HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ,
+FileRead Win32Files::readPrefix(const std::string& path, std::size_t maxBytes) {
+    const std::wstring wide = toWide(path);
+    const auto unreadable = [](const FileFailure& reason) {
+        return FileRead{std::nullopt, reason, false};
+    };
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return unreadable({kFileIsFolder});
+    }
+    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return {};
+        }
+        // Another program holding the file open without sharing it is the common case here.
+        return unreadable(failureFrom(error));
     }
     std::string content(maxBytes, '\0');
     std::size_t filled = 0;
@@ -167,12 +182,15 @@ std::optional<std::string> Win32Files::readPrefix(const std::string& path, std::
         }
         filled += got;
     }
+    const DWORD readError = GetLastError();
     CloseHandle(file);
     if (!ok) {
-        return std::nullopt;
+        return unreadable(failureFrom(readError));
     }
     content.resize(filled);
-    return content;
+    const bool readOnly =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return FileRead{std::move(content), std::nullopt, readOnly};
 }
 
 std::optional<FileFailure> Win32Files::replaceFile(const std::string& path,

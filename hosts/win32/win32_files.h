@@ -19,7 +19,7 @@ inline constexpr wchar_t kSaveTemporarySuffix[] = L".loopster-save";
 class Win32Files final : public Files {
   public:
     std::string lookup(const std::string& path) override;
-    std::optional<std::string> readPrefix(const std::string& path, std::size_t maxBytes) override;
+    FileRead readPrefix(const std::string& path, std::size_t maxBytes) override;
     std::optional<FileFailure> replaceFile(const std::string& path,
                                            const std::string& content) override;
     std::optional<FileFailure> createFile(const std::string& path,

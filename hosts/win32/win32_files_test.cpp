@@ -92,11 +92,32 @@ TEST_F(Win32FilesTest, LookupTakesThePathLiterallyNotAsAPattern) {
     EXPECT_EQ(m_files.lookup(path("tovren.tx?")), "");
 }
 
-TEST_F(Win32FilesTest, ReadPrefixIsBounded) {
+TEST_F(Win32FilesTest, ReadPrefixIsBoundedAndSaysWhyAFileCouldNotBeRead) {
     write(path("long.txt"), "0123456789");
-    EXPECT_EQ(m_files.readPrefix(path("long.txt"), 4), "0123");
-    EXPECT_EQ(m_files.readPrefix(path("long.txt"), 100), "0123456789");
-    EXPECT_FALSE(m_files.readPrefix(path("missing.txt"), 100).has_value());
+    EXPECT_EQ(m_files.readPrefix(path("long.txt"), 4).content, "0123");
+    EXPECT_EQ(m_files.readPrefix(path("long.txt"), 100).content, "0123456789");
+    const FileRead missing = m_files.readPrefix(path("missing.txt"), 100);
+    EXPECT_FALSE(missing.content.has_value());
+    EXPECT_FALSE(missing.unreadable.has_value());
+
+    // Held open by another program without sharing: in use, not forbidden.
+    const HANDLE held = CreateFileW(toWide(path("long.txt")).c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const FileRead locked = m_files.readPrefix(path("long.txt"), 100);
+    CloseHandle(held);
+    EXPECT_FALSE(locked.content.has_value());
+    ASSERT_TRUE(locked.unreadable.has_value());
+    EXPECT_EQ(locked.unreadable->reason, kFileInUse);
+
+    CreateDirectoryW(toWide(path("folder.txt")).c_str(), nullptr);
+    const FileRead folder = m_files.readPrefix(path("folder.txt"), 100);
+    ASSERT_TRUE(folder.unreadable.has_value());
+    EXPECT_EQ(folder.unreadable->reason, kFileIsFolder);
+
+    EXPECT_FALSE(m_files.readPrefix(path("long.txt"), 100).readOnly);
+    SetFileAttributesW(toWide(path("long.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(m_files.readPrefix(path("long.txt"), 100).readOnly);
 }
 
 TEST_F(Win32FilesTest, ReplaceCreatesTheFoldersAndWritesExactBytes) {
@@ -104,10 +125,10 @@ TEST_F(Win32FilesTest, ReplaceCreatesTheFoldersAndWritesExactBytes) {
     ASSERT_FALSE(m_files.replaceFile(target, "30\r\n1\r\n").has_value());
     // A user's own file beside the settings survives every save, whatever its name.
     write(target + ".new", "mine");
-    EXPECT_EQ(m_files.readPrefix(target, 100), "30\r\n1\r\n");
+    EXPECT_EQ(m_files.readPrefix(target, 100).content, "30\r\n1\r\n");
     ASSERT_FALSE(m_files.replaceFile(target, "100\r\n2\r\n").has_value());
-    EXPECT_EQ(m_files.readPrefix(target, 100), "100\r\n2\r\n");
-    EXPECT_EQ(m_files.readPrefix(target + ".new", 100), "mine");
+    EXPECT_EQ(m_files.readPrefix(target, 100).content, "100\r\n2\r\n");
+    EXPECT_EQ(m_files.readPrefix(target + ".new", 100).content, "mine");
     // Nothing of the save is left beside the target.
     EXPECT_EQ(m_files.lookup(target + temporarySuffix()), "");
 }
@@ -120,7 +141,7 @@ TEST_F(Win32FilesTest, AFailedReplaceKeepsTheOldFile) {
     const auto failure = m_files.replaceFile(target, "30\r\n1\r\n");
     ASSERT_TRUE(failure.has_value());
     EXPECT_FALSE(failure->reason.empty());
-    EXPECT_EQ(m_files.readPrefix(target, 100), "45\r\n2\r\n");
+    EXPECT_EQ(m_files.readPrefix(target, 100).content, "45\r\n2\r\n");
 }
 
 TEST_F(Win32FilesTest, ReplaceUnderAFileReportsTheMissingPath) {
@@ -134,9 +155,9 @@ TEST_F(Win32FilesTest, CreateMakesANewFileAndNeverTouchesAnExistingOne) {
     const std::string marker = path("temp\\tovren.txt");
     const std::string line = "\"created by settings control\"\r\n";
     ASSERT_FALSE(m_files.createFile(marker, line).has_value());
-    EXPECT_EQ(m_files.readPrefix(marker, 100), line);
+    EXPECT_EQ(m_files.readPrefix(marker, 100).content, line);
     EXPECT_TRUE(m_files.createFile(marker, "other").has_value());
-    EXPECT_EQ(m_files.readPrefix(marker, 100), line);
+    EXPECT_EQ(m_files.readPrefix(marker, 100).content, line);
 }
 
 TEST(Win32FileLocations, TheFixedPaths) {

@@ -17,16 +17,16 @@ namespace loopster {
 
 class FakeClock final : public Clock {
   public:
-    explicit FakeClock(std::int32_t tick = 1000) : m_tick(static_cast<std::uint32_t>(tick)) {}
+    explicit FakeClock(std::uint32_t tick = 1000) : m_tick(tick) {}
 
-    std::int32_t GetTickCount() override {
+    std::uint32_t GetTickCount() override {
         ++m_reads;
         return now();
     }
     float secondsSinceMidnight() override { return m_secondsSinceMidnight; }
 
     // The tick without counting a read.
-    std::int32_t now() const { return static_cast<std::int32_t>(m_tick); }
+    std::uint32_t now() const { return m_tick; }
     // Moves the tick on, wrapping in 32 bits as the system's counter does.
     void advance(std::int32_t ms) { m_tick += static_cast<std::uint32_t>(ms); }
     void setSecondsSinceMidnight(float seconds) { m_secondsSinceMidnight = seconds; }
@@ -43,7 +43,7 @@ class FakeEventLoop final : public EventLoop {
     explicit FakeEventLoop(FakeClock& clock, CallLog* log = nullptr) : m_clock(clock), m_log(log) {}
 
     // Runs `action` in the first pump at or after `tick` (modular comparison).
-    void at(std::int32_t tick, std::function<void()> action) {
+    void at(std::uint32_t tick, std::function<void()> action) {
         m_events.push_back({tick, std::move(action)});
     }
 
@@ -74,13 +74,12 @@ class FakeEventLoop final : public EventLoop {
 
   private:
     struct Scripted {
-        std::int32_t tick;
+        std::uint32_t tick;
         std::function<void()> action;
     };
 
-    std::int32_t ticksFromNow(std::int32_t tick) const {
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(tick) -
-                                         static_cast<std::uint32_t>(m_clock.now()));
+    std::int32_t ticksFromNow(std::uint32_t tick) const {
+        return static_cast<std::int32_t>(tick - m_clock.now());
     }
 
     void deliverDue() {

@@ -24,14 +24,18 @@ class FakeFiles final : public Files {
         return slash == std::string::npos ? path : path.substr(slash + 1);
     }
 
-    std::optional<std::string> readPrefix(const std::string& path, std::size_t maxBytes) override {
+    FileRead readPrefix(const std::string& path, std::size_t maxBytes) override {
         ++m_reads;
         m_largestRead = std::max(m_largestRead, maxBytes);
-        const auto found = m_contents.find(path);
-        if (found == m_contents.end() || m_unreadable.count(path) != 0) {
-            return std::nullopt;
+        if (const auto reason = m_unreadable.find(path); reason != m_unreadable.end()) {
+            return FileRead{std::nullopt, FileFailure{reason->second}, false};
         }
-        return found->second.substr(0, maxBytes);
+        const auto found = m_contents.find(path);
+        if (found == m_contents.end()) {
+            return {};
+        }
+        return FileRead{found->second.substr(0, maxBytes), std::nullopt,
+                        m_readOnly.count(path) != 0};
     }
 
     std::optional<FileFailure> replaceFile(const std::string& path,
@@ -40,6 +44,7 @@ class FakeFiles final : public Files {
         if (const auto failure = failureFor(path)) {
             return failure;
         }
+        m_readOnly.erase(path);
         m_contents[path] = content;
         return std::nullopt;
     }
@@ -68,8 +73,17 @@ class FakeFiles final : public Files {
     void failWrites(const std::string& path, const std::string& reason) {
         m_failures[path] = reason;
     }
-    // The file exists (lookup finds it) but reading it fails.
-    void makeUnreadable(const std::string& path) { m_unreadable.insert(path); }
+    // Something is at the path, but reading it fails for the reason (kFileInUse, kFileIsFolder).
+    // Lookup finds an unreadable file, not a folder.
+    void makeUnreadable(const std::string& path, const std::string& reason = kFileInUse) {
+        m_unreadable[path] = reason;
+        if (reason != kFileIsFolder) {
+            m_contents.emplace(path, "");
+        }
+    }
+    void makeReadable(const std::string& path) { m_unreadable.erase(path); }
+    // The file reads as read-only until it is replaced.
+    void makeReadOnly(const std::string& path) { m_readOnly.insert(path); }
 
     int writes(const std::string& path) const {
         const auto found = m_writes.find(path);
@@ -90,7 +104,8 @@ class FakeFiles final : public Files {
 
     std::map<std::string, std::string> m_contents;
     std::map<std::string, std::string> m_failures;
-    std::set<std::string> m_unreadable;
+    std::map<std::string, std::string> m_unreadable;
+    std::set<std::string> m_readOnly;
     std::map<std::string, int> m_writes;
     int m_reads = 0;
     int m_lookups = 0;

@@ -7,7 +7,8 @@
 #     scroll bar's right arrow, saves exactly "31", CR LF, "1", CR LF on OK, shows a dragged value
 #     only when the thumb is released, ends without saving on the close command, starts with the
 #     focus on OK and tabs to the bar and the line-width group, and keeps the dialog open with a
-#     message when the save fails;
+#     message when the save fails; a settings file another program holds is named when the
+#     dialog opens, and OK leaves its bytes as they are;
 #   - /s parks the pointer in the bottom-right corner and covers the screen with a curve on black;
 #     a second /s ends at once while the first runs; a key, a click and pointer movement end it.
 # Screenshots are kept in WORKDIR (saver.png, dialog.png, dialog-31.png, save-error.png).
@@ -321,6 +322,46 @@ else
 fi
 rm -f "$prefix/drive_c/temp"
 mv "$workdir/temp-saved" "$prefix/drive_c/temp"
+
+echo "/c: a settings file held by another program is named and never replaced"
+# 77 fps, heavy, held open without sharing: the dialog says it could not be read, and OK leaves the
+# user's bytes alone, also once the other program has let go.
+cp -p "$settings" "$workdir/settings-saved"
+printf '77\r\n2\r\n' >"$settings"
+user_bytes=$(hex_of "$settings")
+"$wine" "$(dirname "$scr")/hold_file.exe" 'C:\temp\tovren.txt' 60 >"$workdir/hold.txt" 2>&1 &
+holder_pid=$!
+for _ in $(seq 100); do
+    grep -q held "$workdir/hold.txt" 2>/dev/null && break
+    sleep 0.1
+done
+grep -q held "$workdir/hold.txt" || fail "the helper could not hold the settings file: $(cat "$workdir/hold.txt")"
+start_saver /c
+dialog_pid=$last_pid
+if wait_window --name '^loopster$' >/dev/null; then
+    xdotool key Return
+    sleep 0.5
+    window=$(wait_window --name '^loopster configure$') || fail "no dialog behind the message"
+    locate_client "$window"
+    kill "$holder_pid" 2>/dev/null || true
+    wait "$holder_pid" 2>/dev/null || true
+    xdotool mousemove $((client_x + 80)) $((client_y + 172)) click 1
+    if wait_window --name '^loopster$' >/dev/null; then
+        xdotool key Return
+        sleep 0.5
+        running "$dialog_pid" || fail "OK over an unread settings file ended the dialog"
+    else
+        fail "OK over an unread settings file said nothing"
+    fi
+    xdotool key --clearmodifiers alt+F4
+    wait_exit "$dialog_pid" 10 || fail "/c is still running after closing"
+else
+    fail "the dialog did not say that the held settings file could not be read"
+fi
+kill "$holder_pid" 2>/dev/null || true
+[ "$(hex_of "$settings")" = "$user_bytes" ] ||
+    fail "the held settings file became $(hex_of "$settings"), not the user's $user_bytes"
+cp -p "$workdir/settings-saved" "$settings"
 
 echo "/s: picture, pointer, second instance, key"
 start_saver /s
