@@ -19,7 +19,7 @@ packages=(
     libglib2.0-bin dconf-gsettings-backend procps
     debhelper nsis libfaketime git
     # The web page: the compiler (its optimiser needs acorn), and the browser its test drives.
-    emscripten node-acorn chromium python3-websocket
+    emscripten node-acorn chromium
 )
 
 missing=()
