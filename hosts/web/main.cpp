@@ -105,24 +105,34 @@ EMSCRIPTEN_KEEPALIVE int loopster_start(int width, int height, int reducedMotion
                : 0;
 }
 
-// The browser's frame callback at `time` (performance.now() milliseconds): draws the next frame
-// once the last one's deadline has come, and shows what changed. True when it drew.
+// The browser's frame callback at `time` (performance.now() milliseconds, taken at the display's
+// refresh): draws the next frame once the last one's deadline has come, and shows what changed.
+// True when it drew.
+//
+// The callbacks come only at refreshes, so a frame is drawn at the first refresh after its
+// deadline. It starts at the deadline itself, as in the other hosts, whose wait ends at the
+// deadline and whose frame the system shows at its next refresh: the set rate is kept on average
+// whatever the refresh rate, instead of losing up to a refresh every frame. Only a frame later
+// than a whole frame's time (a hidden page, a busy machine) starts when it is drawn, so that
+// missed frames are never made up for with a burst.
 EMSCRIPTEN_KEEPALIVE int loopster_frame(double time) {
     using namespace loopster;
     if (saver == nullptr || saver->held || !saver->stepper) {
         return 0;
     }
-    bool drew = false;
-    saver->clock.setFrameTime(time);
-    fromPage([&] {
-        if (ticksUntil(saver->deadline, saver->clock.GetTickCount()) <= 0) {
-            saver->deadline = saver->stepper->step().value_or(0);
-            saver->canvas.present();
-            drew = true;
-        }
+    const std::int32_t now = tickOf(time);
+    const std::int32_t late = -ticksUntil(saver->deadline, now);
+    if (late < 0) {
+        return 0;
+    }
+    const std::int32_t period = frameDeadline(0, saver->state->globals.FrameRate);
+    saver->clock.setFrameTick(late < period ? saver->deadline : now);
+    const bool ended = fromPage([] {
+        saver->deadline = saver->stepper->step().value_or(0);
+        saver->canvas.present();
     });
-    saver->clock.setFrameTime(std::nullopt);
-    return drew ? 1 : 0;
+    saver->clock.setFrameTick(std::nullopt);
+    return ended ? 0 : 1;
 }
 
 // The canvas now has `width` x `height` device pixels: the buffer follows at once, the curve's

@@ -85,11 +85,14 @@ const char* kindName(ControlKind kind) {
 
 }  // namespace
 
-std::int32_t WebClock::GetTickCount() {
-    const double ms = m_frameTime ? *m_frameTime : loopster_js_now();
+std::int32_t tickOf(double ms) {
     // A 32-bit millisecond counter, wrapping as the system's does.
     const auto whole = static_cast<std::int64_t>(std::floor(ms));
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(whole));
+}
+
+std::int32_t WebClock::GetTickCount() {
+    return m_frameTick ? *m_frameTick : tickOf(loopster_js_now());
 }
 
 float WebClock::secondsSinceMidnight() {

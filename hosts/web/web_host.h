@@ -23,19 +23,21 @@
 
 namespace loopster {
 
-// The page's clock. During a frame it reads the time the browser gave the frame callback (a
-// performance.now() time taken at the display's refresh), so that frames paced by it land on
-// whole refreshes instead of drifting with the callback's own delay.
+// The page's clock: performance.now() in whole milliseconds, wrapped to 32 bits. While a frame is
+// drawn it reads the tick at which the frame starts, which the page's frame step sets.
 class WebClock final : public Clock {
   public:
     std::int32_t GetTickCount() override;
     float secondsSinceMidnight() override;
-    // The frame's time in milliseconds; nothing between frames.
-    void setFrameTime(std::optional<double> ms) { m_frameTime = ms; }
+    // The tick of the frame being drawn; nothing between frames.
+    void setFrameTick(std::optional<std::int32_t> tick) { m_frameTick = tick; }
 
   private:
-    std::optional<double> m_frameTime;
+    std::optional<std::int32_t> m_frameTick;
 };
+
+// The tick of a time in performance.now() milliseconds.
+std::int32_t tickOf(double ms);
 
 // The page never waits: the browser calls the frame step when it is time to draw.
 class WebEventLoop final : public EventLoop {
