@@ -256,6 +256,12 @@ var Module = (function () {
     page: { present: present, storageGet: storageGet, storageSet: storageSet, panel: panel,
             fatal: fatal },
     onRuntimeInitialized: start,
+    // The core could not be loaded: said on the page, with the likely cause for a page opened
+    // from a file, which may not fetch its .wasm.
+    onAbort: function (what) {
+      fatal('loopster could not start: ' + what + (location.protocol === 'file:'
+        ? '\nServe the folder instead, for example: python3 -m http.server -d build/web' : ''));
+    },
     printErr: function (text) { console.error(text); },
   };
 })();
