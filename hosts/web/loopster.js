@@ -86,6 +86,7 @@ var Module = (function () {
     box.textContent = message;
     box.hidden = false;
     console.error('loopster: ' + message);
+    if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
   }
 
   // The full-screen saver: a key, a mouse button, a click or the third pointer movement ends it,
@@ -119,7 +120,9 @@ var Module = (function () {
       endSaver();
     }
   });
+  // Both buttons wait for the core, which is loaded a moment after the page.
   document.getElementById('fullscreen').addEventListener('click', function () {
+    if (!started) return;
     canvas.requestFullscreen().catch(function (error) {
       note.textContent = 'Full screen is not available here: ' + error.message;
     });
@@ -225,7 +228,7 @@ var Module = (function () {
     panelEvent(3, 0);
   });
   document.getElementById('settings').addEventListener('click', function () {
-    Module._loopster_panel_open();
+    if (started) Module._loopster_panel_open();
   });
 
   let reducedMotion = false;

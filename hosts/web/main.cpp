@@ -46,7 +46,8 @@ struct WebSaver {
     bool held = false;
 };
 
-WebSaver* saver = nullptr;
+// The page's one saver; a second start replaces it.
+std::unique_ptr<WebSaver> saver;
 
 // Runs a call from the page; true when it ended "the process": the full-screen saver, the panel,
 // or, after a fatal error, everything.
@@ -81,7 +82,7 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int loopster_start(int width, int height, int reducedMotion, double pinSeed,
                                         int pinFrame) {
     using namespace loopster;
-    saver = new WebSaver;
+    saver = std::make_unique<WebSaver>();
     saver->canvas.resize(width, height);
     return fromPage([&] {
         saver->config = std::make_unique<Config>(saver->view, saver->files, saver->desktop,
@@ -117,7 +118,7 @@ EMSCRIPTEN_KEEPALIVE int loopster_start(int width, int height, int reducedMotion
 // missed frames are never made up for with a burst.
 EMSCRIPTEN_KEEPALIVE int loopster_frame(double time) {
     using namespace loopster;
-    if (saver == nullptr || saver->held || !saver->stepper) {
+    if (!saver || saver->held || !saver->stepper) {
         return 0;
     }
     const std::int32_t now = tickOf(time);
