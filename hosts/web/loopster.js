@@ -14,9 +14,9 @@ var Module = (function () {
   let saverActive = false;
   let controls = {};
 
-  // What a test reads: frames drawn with their times, frame callbacks, and when the first frame
-  // reached the canvas.
-  const stats = { frames: 0, times: [], callbacks: 0, firstFrame: null };
+  // What a test reads: frames drawn with their times, frame callbacks, when the first frame
+  // reached the canvas, and the pixels each of the last rectangles put on it held.
+  const stats = { frames: 0, times: [], callbacks: 0, firstFrame: null, puts: [] };
   window.loopsterStats = stats;
 
   // The canvas's size in device pixels, so that one pixel of the buffer is one on the screen.
@@ -52,6 +52,8 @@ var Module = (function () {
       h = height;
     }
     context.putImageData(image, 0, 0, left, top, w, h);
+    stats.puts.push(w * h);
+    if (stats.puts.length > 200) stats.puts.splice(0, 100);
     if (stats.firstFrame === null) stats.firstFrame = performance.now();
   }
 
@@ -99,28 +101,42 @@ var Module = (function () {
       return [3, 0, event.clientX * devicePixelRatio, event.clientY * devicePixelRatio];
     },
   };
+  // The saver begins with full screen; an input that comes between the canvas going full screen
+  // and the browser saying so begins it too, so that no key is lost. Once it has ended, nothing
+  // begins it again until full screen has been left.
+  let leaving = false;
+  function beginSaver() {
+    saverActive = true;
+    Module._loopster_saver_begin();
+  }
   function onSaverInput(event) {
-    if (!saverActive) return;
+    if (!saverActive) {
+      if (leaving || !started || document.fullscreenElement !== canvas) return;
+      beginSaver();
+    }
     const args = saverInput[event.type](event);
     if (Module._loopster_saver_event(args[0], args[1], args[2], args[3])) endSaver();
   }
+  for (const type in saverInput) document.addEventListener(type, onSaverInput, true);
   function endSaver() {
     saverActive = false;
-    for (const type in saverInput) document.removeEventListener(type, onSaverInput, true);
-    if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
+    if (document.fullscreenElement) {
+      leaving = true;
+      document.exitFullscreen().catch(function () { leaving = false; });
+    }
     document.getElementById('fullscreen').focus();
   }
   document.addEventListener('fullscreenchange', function () {
-    if (document.fullscreenElement === canvas && !saverActive) {
-      saverActive = true;
-      Module._loopster_saver_begin();
-      for (const type in saverInput) document.addEventListener(type, onSaverInput, true);
-    } else if (!document.fullscreenElement && saverActive) {
-      Module._loopster_saver_event(4, 0, 0, 0);
-      endSaver();
+    if (document.fullscreenElement === canvas) {
+      if (!saverActive && !leaving) beginSaver();
+    } else {
+      leaving = false;
+      if (saverActive) {
+        Module._loopster_saver_event(4, 0, 0, 0);
+        endSaver();
+      }
     }
   });
-  // Both buttons wait for the core, which is loaded a moment after the page.
   document.getElementById('fullscreen').addEventListener('click', function () {
     if (!started) return;
     canvas.requestFullscreen().catch(function (error) {

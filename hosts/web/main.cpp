@@ -78,7 +78,7 @@ extern "C" {
 // Starts the saver on a canvas of `width` x `height` device pixels with the saved settings, at
 // the lowest frame rate where the user asks for reduced motion, and draws the first frame. A
 // `pinFrame` of 0 or more (a test's) seeds the sequence with `pinSeed` instead of the time of
-// day, draws frames 0 to `pinFrame` at once and holds the last one still.
+// day, draws and shows frames 0 to `pinFrame` at once and holds the last one still.
 EMSCRIPTEN_KEEPALIVE int loopster_start(int width, int height, int reducedMotion, double pinSeed,
                                         int pinFrame) {
     using namespace loopster;
@@ -96,11 +96,13 @@ EMSCRIPTEN_KEEPALIVE int loopster_start(int width, int height, int reducedMotion
             saver->random.seed(static_cast<float>(pinSeed));
         }
         saver->stepper = std::make_unique<FrameStepper>(saver->services, *saver->state);
+        // Each frame is shown as it would be while running, so a pinned frame is also the sum
+        // of every clear and every changed rectangle before it.
         for (int frame = 0; frame <= std::max(pinFrame, 0); ++frame) {
             saver->deadline = saver->stepper->step().value_or(0);
+            saver->canvas.present();
         }
         saver->held = pinFrame >= 0;
-        saver->canvas.present();
     })
                ? 1
                : 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The built web page in headless Chromium, served on 127.0.0.1: with a run's seed and frame
-pinned, the canvas equals loopster-lab's picture of that frame pixel for pixel, for the light
-and the heavy pen and at twice the device pixels; frames never come faster than the set rate; the settings panel works from the keyboard and its settings survive a reload; a key
+pinned, the canvas, put together from the changed rectangles of every frame up to that one,
+equals loopster-lab's picture of that frame pixel for pixel, for the light and the heavy pen and
+at twice the device pixels; frames never come faster than the set rate; the settings panel works from the keyboard and its settings survive a reload; a key
 ends the full-screen saver; reduced motion starts at the lowest rate and says so; and nothing
 reaches the console as an error.
 
@@ -125,7 +126,13 @@ def main():
 
     with browser.served(page_dir) as base, browser.Browser(640, 480) as page:
         page.open(base + pinned)
-        compare_with_lab(page, lab, work, record, 1, 'light')
+        width, height = compare_with_lab(page, lab, work, record, 1, 'light')
+        # The pinned frame was shown after the frames before it, each put on the canvas as the
+        # rectangle around what changed: after the first, never the whole canvas.
+        puts = page.evaluate('loopsterStats.puts')
+        check(len(puts) == FRAME + 1 and max(puts[1:]) < width * height,
+              f'{len(puts)} rectangles put for {FRAME + 1} frames, the largest after the first '
+              f'{max(puts[1:], default=0)} of {width * height} pixels')
 
         page.open(base)
         check_rate(page, 30)
