@@ -124,18 +124,19 @@ var Module = (function () {
       leaving = true;
       document.exitFullscreen().catch(function () { leaving = false; });
     }
-    document.getElementById('fullscreen').focus();
   }
+  // Back on the page, the focus returns to the button that started the saver.
   document.addEventListener('fullscreenchange', function () {
     if (document.fullscreenElement === canvas) {
       if (!saverActive && !leaving) beginSaver();
-    } else {
-      leaving = false;
-      if (saverActive) {
-        Module._loopster_saver_event(4, 0, 0, 0);
-        endSaver();
-      }
+      return;
     }
+    if (saverActive) {
+      Module._loopster_saver_event(4, 0, 0, 0);
+      endSaver();
+    }
+    leaving = false;
+    document.getElementById('fullscreen').focus();
   });
   document.getElementById('fullscreen').addEventListener('click', function () {
     if (!started) return;

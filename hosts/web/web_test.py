@@ -2,7 +2,8 @@
 """The built web page in headless Chromium, served on 127.0.0.1: with a run's seed and frame
 pinned, the canvas, put together from the changed rectangles of every frame up to that one,
 equals loopster-lab's picture of that frame pixel for pixel, for the light and the heavy pen and
-at twice the device pixels; frames never come faster than the set rate; the settings panel works from the keyboard and its settings survive a reload; a key
+at twice the device pixels; frames never come faster than the set rate; the settings panel
+works from the keyboard and its settings survive a reload; a key or the third pointer movement
 ends the full-screen saver; reduced motion starts at the lowest rate and says so; and nothing
 reaches the console as an error.
 
@@ -182,6 +183,19 @@ def main():
         page.wait_for('document.fullscreenElement === null')
         frames = page.evaluate('loopsterStats.frames')
         page.wait_for(f'loopsterStats.frames > {frames}')
+        # Again from the button, which has the focus back: the first two pointer movements are
+        # let pass, the third ends the saver.
+        check(focused(page) == 'fullscreen', f'after the saver {focused(page)} has the focus')
+        enter(page)
+        page.wait_for('document.fullscreenElement !== null')
+        still = []
+        for step in range(3):
+            page.mouse_move(100 + 10 * step, 100 + 7 * step)
+            time.sleep(0.2)
+            still.append(page.evaluate('document.fullscreenElement !== null'))
+        check(still == [True, True, False],
+              f'full screen after each of three pointer movements: {still}')
+        page.wait_for('document.fullscreenElement === null')
 
         page.call('Emulation.setEmulatedMedia',
                   features=[{'name': 'prefers-reduced-motion', 'value': 'reduce'}])
