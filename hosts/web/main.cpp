@@ -41,7 +41,7 @@ struct WebSaver {
     std::unique_ptr<Config> panel;
     std::unique_ptr<FrameStepper> stepper;
     std::unique_ptr<Screeen> screeen;
-    std::int32_t deadline = 0;
+    std::uint32_t deadline = 0;
     // A pinned frame, or a saver stopped by a fatal error, stays as it is.
     bool held = false;
 };
@@ -123,12 +123,12 @@ EMSCRIPTEN_KEEPALIVE int loopster_frame(double time) {
     if (!saver || saver->held || !saver->stepper) {
         return 0;
     }
-    const std::int32_t now = tickOf(time);
+    const std::uint32_t now = tickOf(time);
     const std::int32_t late = -ticksUntil(saver->deadline, now);
     if (late < 0) {
         return 0;
     }
-    const std::int32_t period = frameDeadline(0, saver->state->globals.FrameRate);
+    const std::int32_t period = ticksUntil(frameDeadline(0, saver->state->globals.FrameRate), 0);
     saver->clock.setFrameTick(late < period ? saver->deadline : now);
     const bool ended = fromPage([] {
         saver->deadline = saver->stepper->step().value_or(0);

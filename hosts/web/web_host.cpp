@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "core/raster/pen_raster.h"
 #include "core/settings/dialog_layout.h"
@@ -85,13 +86,12 @@ const char* kindName(ControlKind kind) {
 
 }  // namespace
 
-std::int32_t tickOf(double ms) {
+std::uint32_t tickOf(double ms) {
     // A 32-bit millisecond counter, wrapping as the system's does.
-    const auto whole = static_cast<std::int64_t>(std::floor(ms));
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(whole));
+    return static_cast<std::uint32_t>(static_cast<std::int64_t>(std::floor(ms)));
 }
 
-std::int32_t WebClock::GetTickCount() {
+std::uint32_t WebClock::GetTickCount() {
     return m_frameTick ? *m_frameTick : tickOf(loopster_js_now());
 }
 
@@ -209,16 +209,17 @@ std::string LocalStorageFiles::lookup(const std::string& path) {
     return loopster_js_storage_length(path.c_str()) < 0 ? std::string() : path;
 }
 
-std::optional<std::string> LocalStorageFiles::readPrefix(const std::string& path,
-                                                         std::size_t maxBytes) {
+// An item is never read-only: the page may always write its own storage, or is told why not
+// when it saves.
+FileRead LocalStorageFiles::readPrefix(const std::string& path, std::size_t maxBytes) {
     const int length = loopster_js_storage_length(path.c_str());
     if (length < 0) {
-        return std::nullopt;
+        return FileRead{};
     }
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
     loopster_js_storage_read(path.c_str(), text.data(), length + 1);
     text.resize(std::min(static_cast<std::size_t>(length), maxBytes));
-    return text;
+    return FileRead{std::move(text), std::nullopt, false};
 }
 
 std::optional<FileFailure> LocalStorageFiles::replaceFile(const std::string& path,

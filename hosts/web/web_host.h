@@ -27,17 +27,17 @@ namespace loopster {
 // drawn it reads the tick at which the frame starts, which the page's frame step sets.
 class WebClock final : public Clock {
   public:
-    std::int32_t GetTickCount() override;
+    std::uint32_t GetTickCount() override;
     float secondsSinceMidnight() override;
     // The tick of the frame being drawn; nothing between frames.
-    void setFrameTick(std::optional<std::int32_t> tick) { m_frameTick = tick; }
+    void setFrameTick(std::optional<std::uint32_t> tick) { m_frameTick = tick; }
 
   private:
-    std::optional<std::int32_t> m_frameTick;
+    std::optional<std::uint32_t> m_frameTick;
 };
 
 // The tick of a time in performance.now() milliseconds.
-std::int32_t tickOf(double ms);
+std::uint32_t tickOf(double ms);
 
 // The page never waits: the browser calls the frame step when it is time to draw.
 class WebEventLoop final : public EventLoop {
@@ -129,7 +129,7 @@ class WebGdi final : public Gdi {
 class LocalStorageFiles final : public Files {
   public:
     std::string lookup(const std::string& path) override;
-    std::optional<std::string> readPrefix(const std::string& path, std::size_t maxBytes) override;
+    FileRead readPrefix(const std::string& path, std::size_t maxBytes) override;
     std::optional<FileFailure> replaceFile(const std::string& path,
                                            const std::string& content) override;
     std::optional<FileFailure> createFile(const std::string& path,
