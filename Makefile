@@ -4,7 +4,7 @@
 # Windows zip and the Windows installer into build/packages; `make reproducible-check` builds them
 # twice, in two folders, and compares the bytes.
 
-.PHONY: all deps format-check build build-linux build-windows build-fuzz fuzz test test-linux run package reproducible-check clean
+.PHONY: all deps format-check build build-linux build-windows build-web web build-fuzz fuzz test test-linux run package reproducible-check clean
 
 # Every package is dated by the last commit, so that two builds of one commit give the same bytes.
 SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
@@ -31,7 +31,15 @@ build-windows: deps
 	cmake --preset mingw-x64-release
 	cmake --build --preset mingw-x64-release
 
-build: build-linux build-windows
+# The browser page, built by emscripten into build/web: index.html, loopster.js and the core as
+# loopster-core.js and loopster-core.wasm. Open it with `python3 -m http.server -d build/web`.
+build-web: deps
+	cmake --preset web
+	cmake --build --preset web
+
+web: build-web
+
+build: build-linux build-windows build-web
 
 build-fuzz: deps
 	cmake --preset fuzz

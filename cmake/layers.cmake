@@ -10,7 +10,7 @@
 set(LOOPSTER_LAYERS
     common seam seam/fake
     core/pattern core/geometry core/raster core/saver core/settings core/program
-    hosts/posix hosts/x11 hosts/qt hosts/xscreensaver hosts/win32
+    hosts/posix hosts/x11 hosts/qt hosts/xscreensaver hosts/win32 hosts/web
     tools bench)
 
 # What everything stands on, and the seam: the interfaces the core asks the system through.
@@ -32,6 +32,7 @@ set(LOOPSTER_LAYER_hosts/x11_DEPS common core/raster hosts/posix)
 set(LOOPSTER_LAYER_hosts/qt_DEPS core/program hosts/posix hosts/x11)
 set(LOOPSTER_LAYER_hosts/xscreensaver_DEPS hosts/qt)
 set(LOOPSTER_LAYER_hosts/win32_DEPS core/program core/raster)
+set(LOOPSTER_LAYER_hosts/web_DEPS core/program core/raster)
 set(LOOPSTER_LAYER_tools_DEPS core/program hosts/qt)
 set(LOOPSTER_LAYER_bench_DEPS core/saver hosts/qt)
 

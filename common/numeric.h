@@ -2,6 +2,7 @@
 // 32-bit integers, and the conversions between sheet texts and numbers.
 #pragma once
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -32,6 +33,14 @@ inline Int checkedRound(double value) {
     }
     return static_cast<Int>(rounded);
 }
+// std::from_chars of a double in the general format: an optional "-", digits with an optional
+// point, an optional exponent; no blanks, no "+", no hexadecimal, no "inf" or "nan". A value
+// beyond the double range is result_out_of_range and leaves `value` as it was.
+std::from_chars_result decimalFromChars(const char* first, const char* last, double& value);
+// The same for a standard library without the floating-point from_chars (libc++ 14, which the
+// browser build uses); decimalFromChars calls it there.
+std::from_chars_result scannedFromChars(const char* first, const char* last, double& value);
+
 inline std::int16_t toInt16(double value) {
     return checkedRound<std::int16_t>(value);
 }

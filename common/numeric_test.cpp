@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <optional>
+#include <string_view>
 
 #include "common/run_error.h"
 
@@ -49,6 +51,28 @@ TEST(Text, NumbersReadAndIntegersWrite) {
     EXPECT_EQ(integerText(0), "0");
     for (const char* bad : {"", " ", "abc", "12abc", "--1", "nan", "inf", "1,5"}) {
         EXPECT_THROW(textToNumber(bad), RunError) << bad;
+    }
+}
+
+// The browser build reads numbers with its own scan, which must take exactly what the standard
+// from_chars takes, stop where it stops and give the same double.
+TEST(Text, TheScannedReadingAgreesWithFromChars) {
+    const char* const texts[] = {
+        "0",      "30",     "-7",    "1.5",  ".5",    "5.",       ".",
+        "-",      "",       "1e3",   "1E-2", "2e",    "2e+",      "3e+4x",
+        "1.2.3",  "0x1p3",  "+1",    " 1",   "inf",   "nan",      "1e400",
+        "-1e400", "1e-400", "0e999", "0.1",  "12abc", "4.9e-324", "1.7976931348623157e308",
+        "007.50", "1e0001", "-.25e1"};
+    for (const std::string_view text : texts) {
+        const char* const first = text.data();
+        const char* const last = first + text.size();
+        double expected = -42.0;
+        double scanned = -42.0;
+        const auto want = std::from_chars(first, last, expected, std::chars_format::general);
+        const auto got = scannedFromChars(first, last, scanned);
+        EXPECT_EQ(got.ec, want.ec) << text;
+        EXPECT_EQ(got.ptr - first, want.ptr - first) << text;
+        EXPECT_TRUE(scanned == expected || (std::isnan(scanned) && std::isnan(expected))) << text;
     }
 }
 

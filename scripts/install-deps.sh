@@ -18,6 +18,8 @@ packages=(
     sway weston grim qt6-wayland mate-screensaver dbus dbus-bin
     libglib2.0-bin dconf-gsettings-backend procps
     debhelper nsis libfaketime git
+    # The web page: the compiler (its optimiser needs acorn), and the browser its test drives.
+    emscripten node-acorn chromium
 )
 
 missing=()

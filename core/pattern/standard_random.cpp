@@ -1,12 +1,17 @@
 // The portable random sequence.
 #include "core/pattern/standard_random.h"
 
-#include <bit>
+#include <cstring>
 
 namespace loopster {
 
 void StandardRandom::seed(float secondsSinceMidnight) {
-    m_engine.seed(std::bit_cast<std::uint32_t>(secondsSinceMidnight));
+    // The seed's bits, copied rather than bit_cast: the browser build's library (libc++ 14) has
+    // no std::bit_cast.
+    static_assert(sizeof(float) == sizeof(std::uint32_t));
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &secondsSinceMidnight, sizeof bits);
+    m_engine.seed(bits);
 }
 
 float StandardRandom::next() {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "common/numeric.h"
@@ -44,11 +45,9 @@ void drawFramePolyline(Gdi& gdi, SaverWindow& window, Handle dc, Handle framePen
     gdi.SelectObject(dc, neutralPen);
 }
 
-namespace {
-
 // A window as one pattern draws on it: its size and device context are read at the pattern's
 // start, so a window resized by itself shows the change with the next pattern.
-struct Target {
+struct PatternTarget {
     SaverWindow* window;
     Handle dc;
     float w;
@@ -56,7 +55,7 @@ struct Target {
 };
 
 struct PatternTargets {
-    std::vector<Target> targets;
+    std::vector<PatternTarget> targets;
     // The tick at which the monitors were last read.
     std::uint32_t laidOut = 0;
     // The traced curve in model units, kept only while there is more than one window: the curve
@@ -64,8 +63,11 @@ struct PatternTargets {
     std::vector<CurvePoint> model;
 };
 
-void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, PatternTargets& pattern,
-               Handle neutralPen) {
+namespace {
+
+// Draws frame `i` on every target and returns its deadline.
+std::uint32_t drawFrame(std::int16_t i, SaverServices& services, SaverState& state,
+                        PatternTargets& pattern, Handle neutralPen) {
     PatternGlobals& globals = state.globals;
     const std::uint32_t deadline = frameDeadline(services.clock.GetTickCount(), globals.FrameRate);
     BuildFrame(i, state.genbox, globals, state.frameTable);
@@ -80,7 +82,7 @@ void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, Patte
         pattern.model.assign(points, points + count);
     }
     for (std::size_t k = 0; k < pattern.targets.size(); ++k) {
-        const Target& target = pattern.targets[k];
+        const PatternTarget& target = pattern.targets[k];
         if (k > 0) {
             std::copy(pattern.model.begin(), pattern.model.end(), points);
         }
@@ -88,8 +90,7 @@ void drawFrame(std::int16_t i, SaverServices& services, SaverState& state, Patte
         drawFramePolyline(gdi, *target.window, target.dc, framePen, neutralPen, points, count);
     }
     gdi.DeleteObject(framePen);
-
-    WaitUntilTick(deadline, services.clock, services.eventLoop);
+    return deadline;
 }
 
 // Reads every window's size and device context, and makes sure it is black and shown.
@@ -102,7 +103,7 @@ void readTargets(SaverSurfaces& surfaces, PatternTargets& pattern) {
         const auto w = static_cast<float>(window.scaleWidth());
         window.setBackColor(0);
         window.show();
-        pattern.targets.push_back(Target{&window, window.hDC(), w, h});
+        pattern.targets.push_back(PatternTarget{&window, window.hDC(), w, h});
     }
 }
 
@@ -124,34 +125,54 @@ void followMonitors(SaverServices& services, SaverSurfaces& surfaces, PatternTar
 
 }  // namespace
 
-void RunSaver(SaverServices& services, SaverState& state) {
-    PatternGlobals& globals = state.globals;
-    OneSurface single(services.window);
-    SaverSurfaces& surfaces = services.surfaces != nullptr ? *services.surfaces : single;
-    PatternTargets pattern;
-
-    globals.FrameCount = NewPattern(state.genbox, globals, services.random);
-    const Handle neutralPen = services.gdi.CreatePen(PS_SOLID, 1, kNeutralPenColour);
+FrameStepper::FrameStepper(SaverServices& services, SaverState& state)
+    : m_services(services),
+      m_state(state),
+      m_single(services.window),
+      m_surfaces(services.surfaces != nullptr ? *services.surfaces : m_single),
+      m_pattern(std::make_unique<PatternTargets>()) {
+    PatternGlobals& globals = m_state.globals;
+    globals.FrameCount = NewPattern(m_state.genbox, globals, m_services.random);
+    m_neutralPen = m_services.gdi.CreatePen(PS_SOLID, 1, kNeutralPenColour);
     globals.StopFlag = 0;
-    while (globals.StopFlag == 0) {
+}
+
+FrameStepper::~FrameStepper() = default;
+
+std::optional<std::uint32_t> FrameStepper::step() {
+    PatternGlobals& globals = m_state.globals;
+    // A pattern of no frames draws nothing: the next one follows at once.
+    while (!m_laidOut || m_frame >= globals.FrameCount) {
+        if (m_laidOut) {
+            globals.FrameCount = NewPattern(m_state.genbox, globals, m_services.random);
+            m_laidOut = false;
+            if (globals.StopFlag != 0) {
+                m_services.gdi.DeleteObject(m_neutralPen);
+                return std::nullopt;
+            }
+        }
         // Monitors that came, went or changed are taken in here, with the window sizes.
-        surfaces.layout();
+        m_surfaces.layout();
         // A single window has no monitors to follow, and its pacing reads the clock only as
         // often as it always did.
-        const bool monitors = services.surfaces != nullptr;
-        if (monitors) {
-            pattern.laidOut = services.clock.GetTickCount();
+        if (m_services.surfaces != nullptr) {
+            m_pattern->laidOut = m_services.clock.GetTickCount();
         }
-        readTargets(surfaces, pattern);
-        for (std::int16_t i = 0; i < globals.FrameCount; ++i) {
-            if (monitors && i > 0) {
-                followMonitors(services, surfaces, pattern);
-            }
-            drawFrame(i, services, state, pattern, neutralPen);
-        }
-        globals.FrameCount = NewPattern(state.genbox, globals, services.random);
+        readTargets(m_surfaces, *m_pattern);
+        m_laidOut = true;
+        m_frame = 0;
     }
-    services.gdi.DeleteObject(neutralPen);
+    if (m_services.surfaces != nullptr && m_frame > 0) {
+        followMonitors(m_services, m_surfaces, *m_pattern);
+    }
+    return drawFrame(m_frame++, m_services, m_state, *m_pattern, m_neutralPen);
+}
+
+void RunSaver(SaverServices& services, SaverState& state) {
+    FrameStepper stepper(services, state);
+    while (const auto deadline = stepper.step()) {
+        WaitUntilTick(*deadline, services.clock, services.eventLoop);
+    }
 }
 
 }  // namespace loopster

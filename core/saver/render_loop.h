@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 
 #include "core/saver/saver_state.h"
 #include "core/saver/saver_surfaces.h"
@@ -54,6 +56,39 @@ void WaitUntilTick(std::uint32_t deadline, Clock& clock, EventLoop& eventLoop);
 // time), the `count` points drawn, and the neutral pen selected again. The pens stay the caller's.
 void drawFramePolyline(Gdi& gdi, SaverWindow& window, Handle dc, Handle framePen, Handle neutralPen,
                        const CurvePoint* points, int count);
+
+struct PatternTargets;
+
+// The render loop one frame at a time, for a host that is driven by its own frame callback (a
+// browser's requestAnimationFrame) as much as for RunSaver's own loop: each step draws the next
+// frame, starting a new pattern first when the last one is over, and returns that frame's deadline.
+// The caller shows the frame and steps again once the tick reaches the deadline; RunSaver waits
+// for it in WaitUntilTick.
+class FrameStepper {
+  public:
+    // Draws the first pattern and makes the pen that stays selected between frames.
+    FrameStepper(SaverServices& services, SaverState& state);
+    // A process ends inside a frame's wait, so the neutral pen is let go only when StopFlag ends
+    // the run.
+    ~FrameStepper();
+    FrameStepper(const FrameStepper&) = delete;
+    FrameStepper& operator=(const FrameStepper&) = delete;
+
+    // Draws the next frame and returns its deadline; nothing once StopFlag is set at the end of
+    // a pattern, after which the stepper must not be stepped again.
+    std::optional<std::uint32_t> step();
+
+  private:
+    SaverServices& m_services;
+    SaverState& m_state;
+    OneSurface m_single;
+    SaverSurfaces& m_surfaces;
+    std::unique_ptr<PatternTargets> m_pattern;
+    Handle m_neutralPen = 0;
+    // Whether the running pattern's windows have been read, and its next frame.
+    bool m_laidOut = false;
+    std::int16_t m_frame = 0;
+};
 
 // Plays patterns until the process ends in a window event handler. Each frame is traced once, in
 // model units, and mapped to each window's own size, so every monitor shows the same curve centred

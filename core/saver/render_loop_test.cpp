@@ -237,6 +237,21 @@ TEST(RenderLoop, ExitDuringALongFrameEndsTheRunAtTheNextWait) {
     EXPECT_EQ(rig.events.waits(), 0u);
 }
 
+// A host driven by its own frame callback steps the loop: each step draws one frame and hands back
+// its deadline without pumping or waiting, and the frames go on across the patterns.
+TEST(RenderLoop, AFrameStepDrawsOneFrameAndLeavesTheWaitToTheHost) {
+    Rig rig;
+    FrameStepper stepper(rig.services, *rig.state);
+    for (std::size_t frame = 1; frame <= 4; ++frame) {
+        const std::uint32_t now = rig.clock.now();
+        EXPECT_EQ(stepper.step(), frameDeadline(now, 30));
+        EXPECT_EQ(rig.gdi.polylines(), frame);
+        rig.clock.advance(40);
+    }
+    EXPECT_EQ(rig.events.pumps() + rig.events.waits(), 0u);
+    EXPECT_EQ(rig.log.count("show"), 4u);
+}
+
 TEST(FrameDeadline, RoundsHalfToEvenAndWrapsInThirtyTwoBits) {
     EXPECT_EQ(frameDeadline(1000, 30), 1033u);
     EXPECT_EQ(frameDeadline(1000, 16), 1062u);

@@ -38,7 +38,7 @@ double outOfRangeNumber(std::string_view text) {
     }
     double value = 0.0;
     const char* const end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::general);
+    const auto [stop, error] = decimalFromChars(text.data(), end, value);
     if (error != std::errc::result_out_of_range || stop != end) {
         return 0.0;
     }
