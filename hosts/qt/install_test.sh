@@ -60,6 +60,15 @@ env -u DISPLAY "$prefix/bin/loopster" >"$prefix/out" 2>"$prefix/err" || code=$?
     fail "no argument: status $code, stderr: $(cat "$prefix/err")"
 echo "ok: with no argument it says in one line that it does nothing"
 
+# Installed under a prefix, loopster-xscreensaver-add names the hack there by its full path,
+# since the daemon looks in /usr/libexec/xscreensaver only.
+mkdir -m 700 "$prefix/fresh"
+HOME="$prefix/fresh" "$prefix/bin/loopster-xscreensaver-add" >/dev/null ||
+    fail "loopster-xscreensaver-add on a fresh home: status $?"
+grep -q "^	*$prefix/libexec/xscreensaver/loopster --root	" "$prefix/fresh/.xscreensaver" ||
+    fail "loopster-xscreensaver-add does not name the hack by its path under the prefix"
+echo "ok: loopster-xscreensaver-add names the hack under the prefix by its full path"
+
 # A command line that is neither saver nor settings ends at once, touching nothing.
 home="$prefix/home"
 mkdir -m 700 "$home"

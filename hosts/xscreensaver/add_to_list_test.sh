@@ -23,6 +23,11 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# Run from a folder of its own: beside an installed hack (a prefix's libexec/xscreensaver), it would
+# name that hack by its full path.
+mkdir -m 755 "$work/bin"
+install -m 755 "$add" "$work/bin/loopster-xscreensaver-add"
+add="$work/bin/loopster-xscreensaver-add"
 
 fail() {
     echo "FAIL: $*" >&2
@@ -74,7 +79,6 @@ chmod 600 "$home/.xscreensaver"
 cp -p "$home/.xscreensaver" "$work/before"
 
 # Not while xscreensaver-settings runs: it would write its own list over the change when it quits.
-mkdir -m 755 "$work/bin"
 cp "$(command -v sleep)" "$work/bin/xscreensaver-settings"
 "$work/bin/xscreensaver-settings" 30 &
 pids+=($!)
