@@ -8,12 +8,11 @@ set -euo pipefail
 
 saver=${1:?usage: swayidle_e2e_test.sh PATH_TO_LOOPSTER}
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../../scripts/private-xvfb.sh
-. "$here/../../scripts/private-xvfb.sh"
+# shellcheck source=../../scripts/e2e-lib.sh
+. "$here/../../scripts/e2e-lib.sh"
 
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
+begin_work shared
+fail_logs=("$work/swayidle.log" "$work/sway.log")
 # The processes named $1 that this test started: those whose runtime folder is the test's own.
 ours() {
     local pid
@@ -23,24 +22,12 @@ ours() {
     done
     return 0
 }
-cleanup() {
+# swaylock -f leaves swayidle's process group, so it is ended by its pid at exit.
+on_exit() {
+    local pid
     for pid in $(ours swaylock); do
         kill "$pid" 2>/dev/null || true
     done
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    for log in swayidle.log sway.log; do
-        [ ! -s "$work/$log" ] || { echo "--- $log:" >&2 && tail -n 30 "$work/$log" >&2; }
-    done
-    exit 1
 }
 
 mkdir -m 755 "$work/bin"

@@ -9,31 +9,17 @@ set -euo pipefail
 add=${1:?usage: add_to_list_test.sh PATH_TO_loopster-xscreensaver-add PATH_TO_HACK}
 hack=${2:?usage: add_to_list_test.sh PATH_TO_loopster-xscreensaver-add PATH_TO_HACK}
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../../scripts/private-xvfb.sh
-. "$here/../../scripts/private-xvfb.sh"
+# shellcheck source=../../scripts/e2e-lib.sh
+. "$here/../../scripts/e2e-lib.sh"
 
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    stop_private_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# The daemon runs as nobody, who must reach the folder.
+begin_work shared
+fail_logs=("$work/daemon.log")
 # Run from a folder of its own: beside an installed hack (a prefix's libexec/xscreensaver), it would
 # name that hack by its full path.
 mkdir -m 755 "$work/bin"
 install -m 755 "$add" "$work/bin/loopster-xscreensaver-add"
 add="$work/bin/loopster-xscreensaver-add"
-
-fail() {
-    echo "FAIL: $*" >&2
-    [ ! -s "$work/daemon.log" ] || tail -n 30 "$work/daemon.log" >&2
-    exit 1
-}
 
 # The daemon's defaults, as the command must find them.
 defaults=/etc/X11/app-defaults/XScreenSaver
