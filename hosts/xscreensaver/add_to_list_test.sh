@@ -20,6 +20,14 @@ fail_logs=("$work/daemon.log")
 mkdir -m 755 "$work/bin"
 install -m 755 "$add" "$work/bin/loopster-xscreensaver-add"
 add="$work/bin/loopster-xscreensaver-add"
+# The command and the stand-in for xscreensaver-settings run as a user id of this test's own, so
+# that no other test's or person's xscreensaver-settings running meanwhile is taken for it.
+tester=$((40000 + $$ % 20000))
+as_tester() {
+    local home=$1
+    shift
+    setpriv --reuid="$tester" --regid="$tester" --clear-groups env HOME="$home" "$@"
+}
 
 # The daemon's defaults, as the command must find them.
 defaults=/etc/X11/app-defaults/XScreenSaver
@@ -28,7 +36,8 @@ default_list() { awk '/^\*programs:/ { on = 1; sub(/^\*/, "") } on { print; if (
 # --- A fresh home: the default list and loopster, every line of the default list kept.
 fresh="$work/fresh"
 mkdir -m 755 "$fresh"
-out=$(HOME=$fresh "$add") || fail "a fresh home: status $?"
+chown "$tester:$tester" "$fresh"
+out=$(as_tester "$fresh" "$add") || fail "a fresh home: status $?"
 grep -q "^loopster-xscreensaver-add: wrote $fresh/.xscreensaver " <<<"$out" || fail "said: $out"
 grep -v '^#' "$fresh/.xscreensaver" >"$work/fresh-list"
 diff <(default_list) "$work/fresh-list" >"$work/fresh.diff" && fail "nothing was added"
@@ -62,14 +71,16 @@ printf '%s\n' \
     'pointerHysteresis:	10' \
     'authWarningSlack:	20' >"$home/.xscreensaver"
 chmod 600 "$home/.xscreensaver"
+chown -R "$tester:$tester" "$home"
 cp -p "$home/.xscreensaver" "$work/before"
 
 # Not while xscreensaver-settings runs: it would write its own list over the change when it quits.
 cp "$(command -v sleep)" "$work/bin/xscreensaver-settings"
-"$work/bin/xscreensaver-settings" 30 &
+# Started directly rather than through a function, so that $! is its own pid.
+setpriv --reuid="$tester" --regid="$tester" --clear-groups "$work/bin/xscreensaver-settings" 30 &
 pids+=($!)
 code=0
-HOME=$home "$add" >"$work/refused.out" 2>"$work/refused.err" || code=$?
+as_tester "$home" "$add" >"$work/refused.out" 2>"$work/refused.err" || code=$?
 [ "$code" -eq 1 ] && [ ! -s "$work/refused.out" ] && [ "$(wc -l <"$work/refused.err")" -eq 1 ] &&
     grep -q 'xscreensaver-settings is running' "$work/refused.err" ||
     fail "with xscreensaver-settings running: status $code and: $(cat "$work/refused.err")"
@@ -79,7 +90,7 @@ kill "${pids[-1]}"
 wait "${pids[-1]}" 2>/dev/null || true
 echo "ok: refused while xscreensaver-settings runs: $(cat "$work/refused.err")"
 
-out=$(HOME=$home "$add") || fail "an existing file: status $?"
+out=$(as_tester "$home" "$add") || fail "an existing file: status $?"
 grep -q 'the file as it was is .*/.xscreensaver.before-loopster' <<<"$out" || fail "said: $out"
 cmp -s "$home/.xscreensaver.before-loopster" "$work/before" || fail "the backup is not the old file"
 diff "$work/before" "$home/.xscreensaver" >"$work/home.diff" || true
@@ -90,7 +101,7 @@ diff "$work/before" "$home/.xscreensaver" >"$work/home.diff" || true
 echo "ok: an existing file gains one line before its last entry, every other byte kept, and a backup"
 
 # Run again: already listed, nothing changed, no second backup.
-out=$(HOME=$home "$add") || fail "a second run: status $?"
+out=$(as_tester "$home" "$add") || fail "a second run: status $?"
 grep -q 'already lists loopster; nothing changed' <<<"$out" || fail "a second run said: $out"
 [ "$(ls -A "$home" | wc -l)" -eq 2 ] || fail "a second run left: $(ls -A "$home")"
 echo "ok: a second run changes nothing"
@@ -98,7 +109,7 @@ echo "ok: a second run changes nothing"
 # The mode chosen by its number keeps its entry: selecting the last entry moves with it.
 sed -i 's/^selected:	2$/selected:	3/' "$work/before"
 cp "$work/before" "$home/.xscreensaver"
-HOME=$home "$add" >/dev/null || fail "selected last: status $?"
+as_tester "$home" "$add" >/dev/null || fail "selected last: status $?"
 grep -qx 'selected:	4' "$home/.xscreensaver" ||
     fail "selected: no longer names gears: $(grep selected: "$home/.xscreensaver")"
 echo "ok: a selected last entry keeps its selection"
