@@ -4,7 +4,7 @@
 # Windows zip and the Windows installer into build/packages; `make reproducible-check` builds them
 # twice, in two folders, and compares the bytes.
 
-.PHONY: all deps format-check build build-linux build-windows build-web web build-fuzz fuzz test test-linux run package reproducible-check clean
+.PHONY: all deps deps-run format-check build build-linux build-windows build-web web build-fuzz fuzz test test-linux run package reproducible-check clean
 
 # Every package is dated by the last commit, so that two builds of one commit give the same bytes.
 SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
@@ -14,6 +14,10 @@ all: build
 
 deps:
 	@scripts/install-deps.sh
+
+# Only what building and running the Linux saver needs.
+deps-run:
+	@scripts/install-deps.sh run
 
 # Every C++ file as the project's .clang-format lays it out; `clang-format -i FILE` mends one.
 format-check: deps
@@ -79,9 +83,10 @@ package: deps
 reproducible-check: deps
 	packaging/reproducible_check.sh
 
-run: deps
+# Builds only the saver and the lab that draws its animation; `make test` builds the rest.
+run: deps-run
 	cmake --preset linux-release
-	cmake --build --preset linux-release
+	cmake --build --preset linux-release --target loopster loopster-lab
 	scripts/run-saver.sh build/linux-release
 
 clean:

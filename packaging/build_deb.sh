@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Builds the Debian source package and, from it, loopster_<version>_amd64.deb, as a distribution
-# would: the tracked files of the work tree are copied into a clean folder, dpkg-source makes the
-# .dsc, and dpkg-buildpackage builds the binary package there (never in the work tree, whose build/
-# folders belong to the CMake presets). SOURCE_DATE_EPOCH is the last commit's time, so two builds
-# of one commit give the same .deb.
+# Builds the Debian source package and, from it, loopster_<version>_amd64.deb and
+# loopster-lab_<version>_amd64.deb, as a distribution would: the tracked files of the work tree are
+# copied into a clean folder, dpkg-source makes the .dsc, and dpkg-buildpackage builds the binary
+# packages there (never in the work tree, whose build/ folders belong to the CMake presets).
+# SOURCE_DATE_EPOCH is the last commit's time, so two builds of one commit give the same .deb files.
 #
 # Usage: build_deb.sh WORK_DIRECTORY OUTPUT_DIRECTORY
 #   WORK_DIRECTORY is deleted and created again; it keeps the source package, the build logs and
-#   lintian's input. The .deb is copied to OUTPUT_DIRECTORY. DEB_BUILD_OPTIONS passes through
-#   (nocheck skips the unit tests, parallel=N sets the jobs).
+#   lintian's input. The .deb files are copied to OUTPUT_DIRECTORY. DEB_BUILD_OPTIONS passes
+#   through (nocheck skips the unit tests, parallel=N sets the jobs).
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -44,6 +44,8 @@ dpkg-source --build "loopster-$version" >source.log 2>&1 ||
     { cat source.log >&2; echo "dpkg-source failed" >&2; exit 1; }
 (cd "$tree" && dpkg-buildpackage -us -uc -b) >build.log 2>&1 ||
     { tail -n 60 build.log >&2; echo "dpkg-buildpackage failed; the log is $work/build.log" >&2; exit 1; }
-deb="loopster_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
-cp "$deb" "$out/"
-echo "made $out/$deb"
+for package in loopster loopster-lab; do
+    deb="${package}_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
+    cp "$deb" "$out/"
+    echo "made $out/$deb"
+done

@@ -1,26 +1,44 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing loopster need, when any is missing.
 # Runs as root (apt-get); on a machine that has everything it does nothing.
+#
+# Usage: install-deps.sh [run]
+#   run   only what building and running the Linux saver needs (`make run`): the compiler, Qt,
+#         the X libraries, the lab's encoders (make run draws an animation with it) and the
+#         virtual screen it runs on without a display; no Windows, Wine or Wayland package.
+#   With no argument, everything that `make test` and `make package` need as well.
 set -euo pipefail
 
-packages=(
-    cmake make g++ pkg-config
-    libgtest-dev libgmock-dev googletest libbenchmark-dev
-    clang libclang-rt-14-dev clang-format
+run_packages=(
+    cmake make g++ pkg-config libgtest-dev
     qt6-base-dev libgl-dev libxcb1-dev libxcb-shm0-dev
+    libwebp-dev libgif-dev
+    xvfb xdotool x11-utils imagemagick python3
+)
+packages=(
+    "${run_packages[@]}"
+    libgmock-dev googletest libbenchmark-dev
+    clang libclang-rt-14-dev clang-format
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64 wine32:i386 fonts-wine
-    xvfb xdotool x11-utils imagemagick python3
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
     desktop-file-utils libxml2-utils groff-base
-    libwebp-dev libgif-dev webp
+    webp
     xscreensaver dpkg-dev file lintian
-    sway weston grim qt6-wayland mate-screensaver dbus dbus-bin
+    sway swayidle swaylock weston grim qt6-wayland mate-screensaver dbus dbus-bin
     libglib2.0-bin dconf-gsettings-backend procps
     debhelper nsis libfaketime git
     # The web page: the compiler (its optimiser needs acorn), and the browser its test drives.
     emscripten node-acorn chromium
 )
+case ${1-} in
+run) packages=("${run_packages[@]}") ;;
+"") ;;
+*)
+    echo "usage: $0 [run]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -41,7 +59,7 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 # The shipped loopster.scr is a 32-bit program: 64-bit Wine runs it only with its 32-bit half,
 # which Debian packages for the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
 apt-get update -qq

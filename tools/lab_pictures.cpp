@@ -72,7 +72,7 @@ class CapturingEventLoop final : public EventLoop {
         }
         // The lab's runs last seconds, far below the tick's wrap.
         const int start = static_cast<int>(m_clock.now);
-        const int end = std::min(start + timeoutMs, m_endMs);
+        const int end = start + timeoutMs;
         m_sink.frame(m_window.backBuffer(), start, end - start);
         ++frames;
         m_clock.now = static_cast<std::uint32_t>(end);
@@ -148,7 +148,8 @@ std::string svgFrame(const CurveBuffer& mapped, QSize size, int lineWidth, std::
     return svg;
 }
 
-int playSaver(const SaverRun& run, FrameSink& sink, const std::function<void(int ms)>& progress) {
+PlayedRun playSaver(const SaverRun& run, FrameSink& sink,
+                    const std::function<void(int ms)>& progress) {
     ImageWindow window(run.size);
     QtGdi gdi(window);
     VirtualClock clock;
@@ -171,7 +172,7 @@ int playSaver(const SaverRun& run, FrameSink& sink, const std::function<void(int
         RunSaver(services, *state);
     } catch (const RunOver&) {
     }
-    return eventLoop.frames;
+    return {eventLoop.frames, static_cast<int>(clock.now)};
 }
 
 }  // namespace loopster

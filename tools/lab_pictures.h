@@ -41,9 +41,17 @@ struct SaverRun {
     int lineWidth = 1;
 };
 
+struct PlayedRun {
+    int frames = 0;
+    // When the last frame ends: `run.milliseconds` rounded up to a whole frame.
+    int milliseconds = 0;
+};
+
 // Runs the saver's render loop for `run.milliseconds` of virtual time from a sheet seeded with
-// `run.seed` and passes each frame to `sink`; the last frame is cut to end on time. `progress`,
-// when set, hears the virtual time after each frame. Returns the number of frames.
-int playSaver(const SaverRun& run, FrameSink& sink, const std::function<void(int ms)>& progress);
+// `run.seed` and passes each frame to `sink`. Every frame keeps its whole time on screen, the last
+// one too, so that an animation that loops keeps its pace across the seam. `progress`, when set,
+// hears the virtual time after each frame.
+PlayedRun playSaver(const SaverRun& run, FrameSink& sink,
+                    const std::function<void(int ms)>& progress);
 
 }  // namespace loopster

@@ -40,24 +40,30 @@ namespace loopster {
 namespace {
 
 constexpr const char* kUsage =
-    "usage:\n"
-    "  loopster-lab curve R r p theta0 g\n"
-    "      the closed curve of one frame record: radii and pen offset in model units,\n"
-    "      theta0 in radians, g the integer gear position (-100 inside .. 100 outside)\n"
-    "  loopster-lab frame i FrameCount FixedGearSize RollingGearSize Text1 Text2 Text4 Text5\n"
-    "                     Text7 Text8 Picture1 Picture2\n"
-    "      the frame record that frame i of an animation with that sheet gets\n"
-    "  loopster-lab patterns --seed S --count N\n"
-    "      N successive new patterns from a fresh sheet, one JSON object per line\n"
-    "  loopster-lab render R r p theta0 g --size WxH [--width 1|2] [--colour N] --out F.png|F.svg\n"
-    "      the curve's frame drawn as the saver draws it, on black: a PNG of the pixels, or an "
-    "SVG\n"
-    "      with the mapped points as one polyline; colour is red + 256 * green + 65536 * blue\n"
-    "      (default 16777215, white), width the pen in pixels (default 1)\n"
-    "  loopster-lab animate --seed S --seconds T --size WxH [--fps N] [--heavy] --out "
-    "F.webp|F.gif\n"
-    "      T seconds of the saver's own patterns and frames from seed S at its frame rate\n"
-    "      (N from 5 to 100, default 30), heavy meaning two-pixel lines\n";
+    "Usage: loopster-lab curve R r p theta0 g\n"
+    "       loopster-lab frame i FrameCount FixedGearSize RollingGearSize penOffsetFrom\n"
+    "                    penOffsetTo startAngleFrom startAngleTo gearPositionFrom gearPositionTo\n"
+    "                    colourFrom colourTo\n"
+    "       loopster-lab patterns --seed S [--count N]\n"
+    "       loopster-lab render R r p theta0 g --size WxH [--width 1|2] [--colour N]\n"
+    "                    --out F.png|F.svg\n"
+    "       loopster-lab animate --seed S --seconds T --size WxH [--fps N] [--heavy]\n"
+    "                    --out F.webp|F.gif\n"
+    "       loopster-lab --help | --version\n"
+    "\n"
+    "The pattern engine of the loopster screen saver on the command line; results are JSON.\n"
+    "  curve     the closed curve of one frame record: R and r the fixed and rolling gears'\n"
+    "            radii (positive, R at least r / 20), p the pen offset in model units, theta0\n"
+    "            in radians, g the whole gear position (-100 inside .. 100 outside)\n"
+    "  frame     the frame record that frame i of an animation with that sheet gets\n"
+    "  patterns  N (default 1) successive new patterns from a fresh sheet seeded with S, one\n"
+    "            JSON object per line\n"
+    "  render    the curve's frame drawn as the saver draws it, on black: a PNG of the pixels,\n"
+    "            or an SVG with the mapped points as one polyline; colour is red + 256 * green\n"
+    "            + 65536 * blue (default 16777215, white), width the pen in pixels (default 1)\n"
+    "  animate   T seconds (0.001 to 3600) of the saver's own patterns and frames from seed S\n"
+    "            at its frame rate (N from 5 to 100, default 30), heavy meaning two-pixel lines\n"
+    "See loopster-lab(1) for the fields of the results.\n";
 
 struct UsageError {
     std::string message;
@@ -121,21 +127,57 @@ void writeResults(std::string_view text = {}) {
     }
 }
 
-std::string json(const std::string& text) {
-    return "\"" + text + "\"";
+// A sheet's text as a JSON number: the randomiser writes only whole numbers, which are already
+// JSON; anything else stays a string.
+std::string sheetNumber(const std::string& text) {
+    const std::size_t digits = text.starts_with('-') ? 1 : 0;
+    const bool whole = text.size() > digits &&
+                       text.find_first_not_of("0123456789", digits) == std::string::npos &&
+                       (text[digits] != '0' || text.size() == digits + 1);
+    return whole ? text : "\"" + text + "\"";
 }
 
-void curve(const std::vector<std::string_view>& args) {
-    if (args.size() != 5) {
-        throw UsageError{"curve takes 5 arguments: R r p theta0 g"};
+// The five numbers of a frame record that `curve` and `render` take: the tracer needs two positive
+// radii and at least one step a turn, 20 R / r >= 1, and otherwise divides by zero or never closes.
+FrameRecord recordArgs(const std::vector<std::string_view>& args, const char* command) {
+    std::size_t given = 0;
+    while (given < args.size() && given < 5 && !args[given].starts_with("--")) {
+        ++given;
     }
-    auto table = std::make_unique<FrameTable>();
-    FrameRecord& record = (*table)[0];
+    if (given < 5) {
+        static const char* const kNames[] = {"R", "r", "p", "theta0", "g"};
+        throw UsageError{std::string(command) +
+                         " takes 5 numbers, R r p theta0 g: " + kNames[given] + " is missing"};
+    }
+    FrameRecord record;
     record.FixedRadius = numberArg(args[0], "R");
     record.RollingRadius = numberArg(args[1], "r");
     record.PenOffset = numberArg(args[2], "p");
     record.StartAngle = numberArg(args[3], "theta0");
     record.GearPosition = static_cast<std::int16_t>(integerArg(args[4], "g", -32768, 32767));
+    if (!(record.RollingRadius > 0)) {
+        throw UsageError{"r must be a positive radius: '" + std::string(args[1]) + "'"};
+    }
+    if (!(record.FixedRadius > 0)) {
+        throw UsageError{"R must be a positive radius: '" + std::string(args[0]) + "'"};
+    }
+    if (std::floor(20.0 * record.FixedRadius / record.RollingRadius) < 1) {
+        std::ostringstream least;
+        least << record.RollingRadius / 20;
+        throw UsageError{"R must be at least r / 20 (" + least.str() +
+                         "), or the curve has no step: '" + std::string(args[0]) + "'"};
+    }
+    return record;
+}
+
+void curve(const std::vector<std::string_view>& args) {
+    if (args.size() > 5) {
+        throw UsageError{"curve takes 5 numbers, R r p theta0 g, and no more: '" +
+                         std::string(args[5]) + "'"};
+    }
+    auto table = std::make_unique<FrameTable>();
+    FrameRecord& record = (*table)[0];
+    record = recordArgs(args, "curve");
     auto buffer = std::make_unique<CurveBuffer>();
     TraceCurve(0, *table, PatternGlobals{}.PiValue, *buffer);
 
@@ -150,8 +192,17 @@ void curve(const std::vector<std::string_view>& args) {
 }
 
 void frame(const std::vector<std::string_view>& args) {
-    if (args.size() != 12) {
-        throw UsageError{"frame takes 12 arguments (see --help)"};
+    static const char* const kNames[] = {
+        "i",           "FrameCount",     "FixedGearSize", "RollingGearSize",  "penOffsetFrom",
+        "penOffsetTo", "startAngleFrom", "startAngleTo",  "gearPositionFrom", "gearPositionTo",
+        "colourFrom",  "colourTo"};
+    if (args.size() < 12) {
+        throw UsageError{std::string("frame takes 12 numbers (see --help): ") +
+                         kNames[args.size()] + " is missing"};
+    }
+    if (args.size() > 12) {
+        throw UsageError{"frame takes 12 numbers (see --help), and no more: '" +
+                         std::string(args[12]) + "'"};
     }
     PatternGlobals globals;
     GenBox genbox;
@@ -165,15 +216,14 @@ void frame(const std::vector<std::string_view>& args) {
         static_cast<std::int16_t>(integerArg(args[3], "RollingGearSize", -32768, 32767));
     std::string* texts[] = {&genbox.Text1, &genbox.Text2, &genbox.Text4,
                             &genbox.Text5, &genbox.Text7, &genbox.Text8};
-    const char* names[] = {"Text1", "Text2", "Text4", "Text5", "Text7", "Text8"};
     for (std::size_t i = 0; i < 6; ++i) {
-        numberArg(args[4 + i], names[i]);
+        numberArg(args[4 + i], kNames[4 + i]);
         *texts[i] = std::string(args[4 + i]);
     }
     genbox.Picture1 =
-        static_cast<std::int32_t>(integerArg(args[10], "Picture1", INT32_MIN, INT32_MAX));
+        static_cast<std::int32_t>(integerArg(args[10], kNames[10], INT32_MIN, INT32_MAX));
     genbox.Picture2 =
-        static_cast<std::int32_t>(integerArg(args[11], "Picture2", INT32_MIN, INT32_MAX));
+        static_cast<std::int32_t>(integerArg(args[11], kNames[11], INT32_MIN, INT32_MAX));
 
     auto table = std::make_unique<FrameTable>();
     BuildFrame(index, genbox, globals, *table);
@@ -194,7 +244,7 @@ void patterns(const std::vector<std::string_view>& args) {
     long long count = 1;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (i + 1 >= args.size()) {
-            throw UsageError{"missing value after " + std::string(args[i])};
+            throw UsageError{std::string(args[i]) + " needs a value after it"};
         }
         if (args[i] == "--seed") {
             seed = numberArg(args[++i], "--seed");
@@ -217,15 +267,19 @@ void patterns(const std::vector<std::string_view>& args) {
         lines += "{\"FrameCount\": " + std::to_string(frames) +
                  ", \"FixedGearSize\": " + json(globals.FixedGearSize) +
                  ", \"RollingGearSize\": " + std::to_string(globals.RollingGearSize);
+        // The sheet's rows (pen offset, start angle, gear position) and columns (from, to, step),
+        // then the gradient's two colours.
         const std::pair<const char*, const std::string*> texts[] = {
-            {"Text1", &genbox.Text1}, {"Text2", &genbox.Text2}, {"Text3", &genbox.Text3},
-            {"Text4", &genbox.Text4}, {"Text5", &genbox.Text5}, {"Text6", &genbox.Text6},
-            {"Text7", &genbox.Text7}, {"Text8", &genbox.Text8}, {"Text9", &genbox.Text9}};
+            {"penOffsetFrom", &genbox.Text1},    {"penOffsetTo", &genbox.Text2},
+            {"penOffsetStep", &genbox.Text3},    {"startAngleFrom", &genbox.Text4},
+            {"startAngleTo", &genbox.Text5},     {"startAngleStep", &genbox.Text6},
+            {"gearPositionFrom", &genbox.Text7}, {"gearPositionTo", &genbox.Text8},
+            {"gearPositionStep", &genbox.Text9}};
         for (const auto& [name, text] : texts) {
-            lines += std::string(", \"") + name + "\": " + json(*text);
+            lines += std::string(", \"") + name + "\": " + sheetNumber(*text);
         }
-        lines += ", \"Picture1\": " + std::to_string(genbox.Picture1) +
-                 ", \"Picture2\": " + std::to_string(genbox.Picture2) + "}\n";
+        lines += ", \"colourFrom\": " + std::to_string(genbox.Picture1) +
+                 ", \"colourTo\": " + std::to_string(genbox.Picture2) + "}\n";
         if (lines.size() > 1 << 16) {
             // Output that cannot be written ends the run at once.
             writeResults(lines);
@@ -323,7 +377,7 @@ std::vector<std::pair<std::string_view, std::string_view>> options(
             found.emplace_back(name, "");
         } else if (std::find(valued.begin(), valued.end(), name) != valued.end()) {
             if (i + 1 >= args.size()) {
-                throw UsageError{"missing value after " + std::string(name)};
+                throw UsageError{std::string(name) + " needs a value after it"};
             }
             found.emplace_back(name, args[++i]);
         } else {
@@ -334,15 +388,7 @@ std::vector<std::pair<std::string_view, std::string_view>> options(
 }
 
 void render(const std::vector<std::string_view>& args) {
-    if (args.size() < 5 || args[0].starts_with("--")) {
-        throw UsageError{"render takes R r p theta0 g, then --size WxH --out F.png|F.svg"};
-    }
-    FrameRecord record;
-    record.FixedRadius = numberArg(args[0], "R");
-    record.RollingRadius = numberArg(args[1], "r");
-    record.PenOffset = numberArg(args[2], "p");
-    record.StartAngle = numberArg(args[3], "theta0");
-    record.GearPosition = static_cast<std::int16_t>(integerArg(args[4], "g", -32768, 32767));
+    const FrameRecord record = recordArgs(args, "render");
     std::optional<QSize> size;
     std::optional<std::pair<std::string, std::string>> out;
     int width = 1;
@@ -359,8 +405,11 @@ void render(const std::vector<std::string_view>& args) {
             out = outputArg(value, {"png", "svg"});
         }
     }
-    if (!size || !out) {
-        throw UsageError{"render needs --size WxH and --out F.png|F.svg"};
+    if (!size) {
+        throw UsageError{"render needs --size WxH"};
+    }
+    if (!out) {
+        throw UsageError{"render needs --out F.png|F.svg"};
     }
 
     const auto mapped = mappedCurve(record, *size);
@@ -409,8 +458,13 @@ void animate(const std::vector<std::string_view>& args) {
             out = outputArg(value, {"webp", "gif"});
         }
     }
-    if (!seed || !seconds || !size || !out) {
-        throw UsageError{"animate needs --seed S, --seconds T, --size WxH and --out F.webp|F.gif"};
+    for (const auto& [given, option] : {std::pair{seed.has_value(), "--seed S"},
+                                        {seconds.has_value(), "--seconds T"},
+                                        {size.has_value(), "--size WxH"},
+                                        {out.has_value(), "--out F.webp|F.gif"}}) {
+        if (!given) {
+            throw UsageError{std::string("animate needs ") + option};
+        }
     }
     run.seed = static_cast<float>(*seed);
     run.milliseconds = static_cast<int>(std::lround(*seconds * 1000));
@@ -433,12 +487,12 @@ void animate(const std::vector<std::string_view>& args) {
     const ByteOutput output = [&file](const char* data, std::size_t length) {
         return file.write(data, length);
     };
-    int frames = 0;
+    PlayedRun played;
     try {
         const auto encoder =
             out->second == "webp" ? webpEncoder(run.size, output) : gifEncoder(run.size, output);
-        frames = playSaver(run, *encoder, showProgress ? progress : nullptr);
-        encoder->finish(run.milliseconds);
+        played = playSaver(run, *encoder, showProgress ? progress : nullptr);
+        encoder->finish(played.milliseconds);
     } catch (const EncodeError&) {
         // When the file could not be written, that is the cause to report, with its reason;
         // committing a failed file only removes its temporary and says why.
@@ -452,8 +506,8 @@ void animate(const std::vector<std::string_view>& args) {
     }
     file.commit();
     std::cout << "{\"out\": " << jsonText(out->first) << ", \"width\": " << run.size.width()
-              << ", \"height\": " << run.size.height() << ", \"frames\": " << frames
-              << ", \"milliseconds\": " << run.milliseconds << "}\n";
+              << ", \"height\": " << run.size.height() << ", \"frames\": " << played.frames
+              << ", \"milliseconds\": " << played.milliseconds << "}\n";
 }
 
 int run(int argc, char** argv) {
@@ -464,6 +518,10 @@ int run(int argc, char** argv) {
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << kUsage;
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "loopster-lab " LOOPSTER_VERSION "\n";
         return 0;
     }
     const std::string_view command = args[0];

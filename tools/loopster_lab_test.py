@@ -6,6 +6,7 @@ import json
 import math
 import os
 import random
+import re
 import stat
 import subprocess
 import sys
@@ -14,6 +15,7 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 
 LAB = sys.argv.pop(1) if len(sys.argv) > 1 else "loopster-lab"
+MANUAL_PAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "share", "loopster-lab.1")
 PI = 3.141592654
 
 
@@ -93,23 +95,23 @@ class Patterns(unittest.TestCase):
         self.assertEqual(code, 0, err)
         rows = [json.loads(line) for line in out.splitlines()]
         self.assertEqual(len(rows), 3000)
-        self.assertEqual((rows[0]["Text1"], rows[0]["Text4"], rows[0]["Text7"]),
-                         ("250", "60", "-100"))
-        self.assertEqual(rows[0]["Picture1"], 33023)
+        self.assertEqual((rows[0]["penOffsetFrom"], rows[0]["startAngleFrom"],
+                          rows[0]["gearPositionFrom"], rows[0]["penOffsetStep"]), (250, 60, -100, 5))
+        self.assertEqual(rows[0]["colourFrom"], 33023)
         gear_changes = 0
         previous_gears = (100.0, 40)
         for before, row in zip([None] + rows, rows):
             if before:
-                self.assertEqual(row["Text1"], before["Text2"])
-                self.assertEqual(row["Text4"], before["Text5"])
-                self.assertEqual(row["Text7"], before["Text8"])
-                self.assertEqual(row["Picture1"], before["Picture2"])
-            self.assertTrue(0 <= int(row["Text2"]) <= 399)
-            self.assertTrue(0 <= int(row["Text5"]) <= 359)
-            self.assertTrue(-100 <= int(row["Text8"]) <= 100)
-            dark = 16777216 - row["Picture2"]
+                self.assertEqual(row["penOffsetFrom"], before["penOffsetTo"])
+                self.assertEqual(row["startAngleFrom"], before["startAngleTo"])
+                self.assertEqual(row["gearPositionFrom"], before["gearPositionTo"])
+                self.assertEqual(row["colourFrom"], before["colourTo"])
+            self.assertTrue(0 <= row["penOffsetTo"] <= 399)
+            self.assertTrue(0 <= row["startAngleTo"] <= 359)
+            self.assertTrue(-100 <= row["gearPositionTo"] <= 100)
+            dark = 16777216 - row["colourTo"]
             self.assertLessEqual(dark % 256 + dark // 256 % 256 + dark // 65536, 400)
-            q = (int(row["Text2"]) - int(row["Text1"])) / 5
+            q = (row["penOffsetTo"] - row["penOffsetFrom"]) / 5
             self.assertEqual(row["FrameCount"], round(abs(q) if q else 1))
             gears = (row["FixedGearSize"], row["RollingGearSize"])
             if gears != previous_gears:
@@ -121,6 +123,16 @@ class Patterns(unittest.TestCase):
             previous_gears = gears
         # One time in five, less the draws that repeat the same pair.
         self.assertTrue(450 < gear_changes < 750, gear_changes)
+
+    def test_every_name_is_explained_in_the_manual_page(self):
+        row = json.loads(lab("patterns", "--seed", 2)[1])
+        page = subprocess.run(["groff", "-man", "-Tutf8", "-P-cbou", MANUAL_PAGE],
+                              capture_output=True, text=True, check=True).stdout
+        for name in row:
+            self.assertIn(name, page)
+        for name in ("Text1", "Text9", "Picture1", "Picture2"):
+            self.assertNotIn(name, row)
+            self.assertIn(name, page)
 
     def test_same_seed_same_patterns(self):
         self.assertEqual(lab("patterns", "--seed", 7, "--count", 50),
@@ -221,14 +233,19 @@ class Pictures(unittest.TestCase):
             self.assertEqual((code, err), (0, ""))
             interval = round(1000 / fps)
             frames = math.ceil(2000 / interval)
+            # Every frame keeps its whole interval, the last one too: the run ends on a frame's end.
             self.assertEqual(json.loads(out)["frames"], frames)
+            self.assertEqual(json.loads(out)["milliseconds"], frames * interval)
             if name.endswith(".gif"):
                 info = subprocess.run(["identify", "-format", "%W %H %T\\n", self.out(name)],
                                       capture_output=True, text=True, check=True).stdout
                 rows = [list(map(int, row.split())) for row in info.splitlines()]
                 self.assertEqual(len(rows), frames)
                 self.assertEqual({(w, h) for w, h, _ in rows}, {(160, 90)})
-                self.assertEqual(sum(delay for _, _, delay in rows), 200)
+                self.assertEqual(sum(delay for _, _, delay in rows), round(frames * interval / 10))
+                # Delays are whole centiseconds that never drift from the frames' times.
+                self.assertEqual({delay for _, _, delay in rows},
+                                 {interval // 10, -(-interval // 10)})
             else:
                 info = subprocess.run(["webpmux", "-info", self.out(name)], capture_output=True,
                                       text=True, check=True).stdout
@@ -237,15 +254,17 @@ class Pictures(unittest.TestCase):
                              if row.strip()[:1].isdigit() and ":" in row.split()[0]]
                 # The encoder folds a frame identical to the one before into its time.
                 self.assertTrue(0 < len(durations) <= frames, info)
-                self.assertEqual(sum(durations), 2000)
+                self.assertEqual(sum(durations), frames * interval)
             # The same seed, the same file.
             self.assertEqual(lab(*args), (code, out, err))
 
         # The first frame is the first pattern's first frame, drawn like `render` draws it.
         pattern = json.loads(lab("patterns", "--seed", 3.5, "--count", 1)[1])
         record = lab_json("frame", 0, pattern["FrameCount"], pattern["FixedGearSize"],
-                          pattern["RollingGearSize"], *(pattern["Text%d" % k] for k in (1, 2, 4, 5, 7, 8)),
-                          pattern["Picture1"], pattern["Picture2"])
+                          pattern["RollingGearSize"],
+                          *(pattern[row + end] for row in ("penOffset", "startAngle", "gearPosition")
+                            for end in ("From", "To")),
+                          pattern["colourFrom"], pattern["colourTo"])
         code, _, err = lab("render", repr(record["FixedRadius"]), repr(record["RollingRadius"]),
                            repr(record["PenOffset"]), repr(record["StartAngle"]),
                            record["GearPosition"], "--size", "160x90", "--colour",
@@ -387,13 +406,42 @@ class CommandLine(unittest.TestCase):
             self.assertEqual(out, "")
             self.assertEqual(len(err.strip().splitlines()), 1, err)
 
-    def test_help_and_engine_errors(self):
-        code, out, _ = lab("--help")
-        self.assertEqual(code, 0)
-        self.assertIn("loopster-lab curve", out)
-        code, _, err = lab("curve", 10, 0, 0, 0, -100)
-        self.assertEqual(code, 1)
-        self.assertIn("Division by zero", err)
+    def test_errors_name_the_argument_and_what_it_may_be(self):
+        for args, message in [
+                (("curve", 0, 200, 100, 0, -100), "R must be a positive radius: '0'"),
+                (("curve", 10, 0, 0, 0, -100), "r must be a positive radius: '0'"),
+                (("curve", -5, 2, 0, 0, -100), "R must be a positive radius: '-5'"),
+                (("curve", 1, 40, 0, 0, -100), "R must be at least r / 20 (2), or the curve has no step: '1'"),
+                (("curve", 500, 200, 100, 0), "curve takes 5 numbers, R r p theta0 g: g is missing"),
+                (("render", 500, 200, 100, 0, "--size", "10x10", "--out", "f.png"),
+                 "render takes 5 numbers, R r p theta0 g: g is missing"),
+                (("render", 500, 200, 100, 0, -100, "--out", "f.png"), "render needs --size WxH"),
+                (("render", 500, 200, 100, 0, -100, "--size"), "--size needs a value after it"),
+                (("animate", "--seed", 1, "--size", "10x10", "--out", "a.gif"),
+                 "animate needs --seconds T"),
+                (("frame", 0, 50, 100, 40, 0, 250, 0, 60, -100, -100, 255),
+                 "frame takes 12 numbers (see --help): colourTo is missing"),
+                (("frame", 0, 50, 100, 40, 0, 250, 0, 60, -100, "x", 255, 1),
+                 "gearPositionTo is not a number: 'x'")]:
+            code, out, err = lab(*args)
+            self.assertEqual((code, out), (2, ""), args)
+            self.assertEqual(err, "loopster-lab: " + message + "\n")
+
+    def test_help_and_version(self):
+        for option in ("--help", "-h"):
+            code, out, err = lab(option)
+            self.assertEqual((code, err), (0, ""))
+            self.assertTrue(out.startswith("Usage: loopster-lab curve R r p theta0 g\n"), out)
+        # Every command of the manual page's synopsis is in the usage, and the other way round.
+        page = subprocess.run(["groff", "-man", "-Tutf8", "-P-cbou", MANUAL_PAGE],
+                              capture_output=True, text=True, check=True).stdout
+        synopsis = page.split("SYNOPSIS")[1].split("DESCRIPTION")[0]
+        commands = lambda text: set(re.findall(r"loopster-lab\s+(\w+)", text))
+        self.assertEqual(commands(out), commands(synopsis))
+        self.assertEqual(commands(out), {"curve", "frame", "patterns", "render", "animate"})
+        code, out, err = lab("--version")
+        self.assertEqual((code, err), (0, ""))
+        self.assertRegex(out, r"^loopster-lab \d+\.\d+\.\d+\n$")
 
 
 if __name__ == "__main__":

@@ -99,6 +99,10 @@ HackOptions parseHackOptions(const std::vector<std::string>& arguments,
         };
         if (name == "root" && !inlineValue) {
             options.root = true;
+        } else if ((name == "help" || name == "h") && !inlineValue) {
+            options.help = true;
+        } else if (name == "version" && !inlineValue) {
+            options.version = true;
         } else if ((name == "light" || name == "heavy") && !inlineValue) {
             options.light = name == "light";
         } else if (name == "rate") {

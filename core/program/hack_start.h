@@ -33,10 +33,13 @@ struct HackOptions {
     // Overrides of the settings file; nothing keeps the file's value.
     std::optional<std::int16_t> frameRate;
     std::optional<bool> light;
+    // --help (-h) and --version, which print and end before anything is opened.
+    bool help = false;
+    bool version = false;
     // One line each for stderr: bad values and unknown options, which are otherwise ignored.
     std::vector<std::string> problems;
 
-    // Whether there is anything to draw on.
+    // Whether there is a window to draw on; without one the hack opens a window of its own.
     bool hasTarget() const { return windowId.has_value() || root; }
 };
 

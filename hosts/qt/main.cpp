@@ -25,6 +25,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -213,10 +214,59 @@ void checkDescriptors(loopster::Process& process) {
     process.endProcess(1);
 }
 
+constexpr const char* kUsage =
+    "Usage: loopster /s\n"
+    "       loopster /c[:number]\n"
+    "       loopster --help | --version\n"
+    "\n"
+    "A spirograph screen saver: one closed roulette curve that morphs from pattern to pattern.\n"
+    "  /s              run the saver full screen on every monitor; any key, mouse button or\n"
+    "                  mouse movement ends it\n"
+    "  /c, /c:number   open the settings dialog: the frame rate and the line width\n"
+    "  --help, -h      print this help\n"
+    "  --version       print the version\n"
+    "Anything else (/p 1234, /S, no argument) ends at once without doing anything. The saver\n"
+    "does not lock the screen: let an idle or lock tool start it. The display mode for the\n"
+    "xscreensaver daemon is /usr/libexec/xscreensaver/loopster; see loopster(1) and\n"
+    "loopster(6x).\n";
+
+// The Linux conventions beside the screen-saver switches: help and version on stdout, and a hint
+// for a start that does nothing but looks like a person typed it (no argument, or an option
+// with a dash). Returns the exit status when the command line is one of these.
+std::optional<int> answerLinuxOptions(int argc, char** argv) {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (argc == 2 && (first == "--help" || first == "-h")) {
+        std::fputs(kUsage, stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (argc == 2 && first == "--version") {
+        std::fputs("loopster " LOOPSTER_VERSION "\n", stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (argc == 1) {
+        std::fputs(
+            "loopster: nothing to do without a switch: /s runs the saver, /c opens its "
+            "settings (loopster --help tells more)\n",
+            stderr);
+        return 0;
+    }
+    if (first.starts_with('-')) {
+        std::fprintf(stderr,
+                     "loopster: \"%s\" is not an option of the saver, so it does nothing; "
+                     "loopster --help lists them\n",
+                     first.c_str());
+        return 0;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace loopster;
+    if (const auto status = answerLinuxOptions(argc, argv)) {
+        return *status;
+    }
     QtProcess process(argc, argv);
     // Decided before a display is opened, so that a refused start ends at once even without one.
     const StartMode mode = startModeOf(process.commandLine());

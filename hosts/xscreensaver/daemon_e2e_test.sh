@@ -4,6 +4,7 @@
 # drawing, follows the window's size from one pattern to the next, and ends by SIGTERM, SIGINT and
 # SIGHUP themselves (as a hack should), leaving no shared memory behind, as after SIGKILL; a pixmap
 # id is refused in one line, and a window far larger than its screen takes no more than the screen.
+# Started with no window named, it opens one of its own, which closing ends; --help and --version.
 # Then under the real xscreensaver daemon, run as nobody since the daemon refuses to run hacks as
 # root: one launch per screen and none after, a curve on each screen, and a key press ends both,
 # which the daemon logs as a normal end by its signal.
@@ -136,16 +137,51 @@ wait "$hack_pid" || code=$?
     fail "a destroyed window: status $code and $(wc -l <"$work/hack.log") lines"
 echo "ok: a destroyed window ends it with status 1: $(cat "$work/hack.log")"
 
+# Started by hand with nothing to draw on, it opens a top-level window of its own (half the
+# screen's width at 16:9), which closing ends with status 0, as a signal ends it by that signal.
+own_window() { xdotool search --name '^loopster$' 2>/dev/null | head -n 1; }
+has_own_window() { [ -n "$(own_window)" ]; }
+for ending in close TERM; do
+    : >"$work/hack.log"
+    start_hack XSCREENSAVER_WINDOW= "$hack"
+    poll_until 10 has_own_window || fail "no window of its own"
+    window=$(own_window)
+    xprop -id "$window" WM_CLASS WM_PROTOCOLS | grep -q 'WM_CLASS.*"loopster", "Loopster"' ||
+        fail "its window has no class: $(xprop -id "$window")"
+    xprop -id "$window" WM_PROTOCOLS | grep -q WM_DELETE_WINDOW ||
+        fail "its window does not take WM_DELETE_WINDOW"
+    poll_until 10 ink_centred_in 640 360 || fail "no curve around the centre of its own window"
+    if [ "$ending" = close ]; then
+        python3 "$here/close_window.py" "$window"
+        poll_until 5 ended "$hack_pid" || fail "closing its window did not end it"
+        code=0
+        wait "$hack_pid" || code=$?
+        [ "$code" -eq 0 ] && [ ! -s "$work/hack.log" ] ||
+            fail "closing its window: status $code and: $(head -c 300 "$work/hack.log")"
+        [ -z "$(segments_by "$hack_pid")" ] || fail "closing its window left shared memory"
+        echo "ok: with nothing to draw on it opens a 640x360 window of its own; closing it ends" \
+            "the hack with status 0"
+    else
+        expect_signal_end TERM
+    fi
+done
+
+# --help and --version on stdout with status 0, before any display is opened.
+for option in --help -h --version; do
+    out=$(env -u DISPLAY "$hack" "$option" 2>"$work/help.log") || fail "$option failed"
+    [ ! -s "$work/help.log" ] || fail "$option wrote to stderr: $(cat "$work/help.log")"
+    case $option in
+    --version) grep -Eqx 'loopster [0-9]+\.[0-9]+\.[0-9]+' <<<"$out" || fail "--version: $out" ;;
+    *) grep -q '^Usage: /usr/libexec/xscreensaver/loopster \[--root\]' <<<"$out" ||
+        fail "$option: $out" ;;
+    esac
+done
+echo "ok: --help, -h and --version answer on stdout"
+
 # Screen 0's root window last: what the hack drew there stays after it.
 start_hack "$hack" --root
 poll_until 10 centre_has_ink "$work/shot.ppm" || fail "no curve on the root window with --root"
 expect_signal_end HUP
-
-code=0
-env -u XSCREENSAVER_WINDOW "$hack" 2>"$work/none.log" || code=$?
-[ "$code" -eq 1 ] && [ "$(wc -l <"$work/none.log")" -eq 1 ] ||
-    fail "without a window: status $code and $(wc -l <"$work/none.log") lines"
-echo "ok: with nothing to draw on it ends with status 1 and one line"
 
 # The daemon, as nobody, with a private home holding the settings it needs to blank at once.
 daemon_home="$work/daemon-home"

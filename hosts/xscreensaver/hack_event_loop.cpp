@@ -102,6 +102,13 @@ void HackEventLoop::pumpEvents() {
                              static_cast<unsigned>(error->major_code),
                              static_cast<unsigned>(error->error_code));
             }
+        } else if (type == XCB_CLIENT_MESSAGE && m_deleteAtom != 0) {
+            const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event);
+            if (message->window == m_window.window() && message->format == 32 &&
+                message->data.data32[0] == m_deleteAtom) {
+                std::free(event);
+                m_window.end(0, std::string());
+            }
         } else if (type == XCB_DESTROY_NOTIFY) {
             const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
             if (destroyed->window == m_window.window()) {

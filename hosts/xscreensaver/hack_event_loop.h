@@ -34,6 +34,10 @@ class HackEventLoop final : public EventLoop {
     HackEventLoop(const HackEventLoop&) = delete;
     HackEventLoop& operator=(const HackEventLoop&) = delete;
 
+    // A window of the hack's own ends the run, with status 0, when the window manager asks for
+    // it to close with this WM_DELETE_WINDOW atom.
+    void endOnDeleteRequest(std::uint32_t deleteAtom) { m_deleteAtom = deleteAtom; }
+
     void pumpEvents() override;
     void waitForEvents(std::int32_t timeoutMs) override;
 
@@ -42,6 +46,7 @@ class HackEventLoop final : public EventLoop {
     ForeignWindow& m_window;
     int m_signals = -1;
     bool m_reportedError = false;
+    std::uint32_t m_deleteAtom = 0;
 };
 
 }  // namespace loopster

@@ -1,18 +1,21 @@
 // The loopster hack for the xscreensaver daemon: the saver's render loop and pattern engine,
 // drawing on the daemon's window ($XSCREENSAVER_WINDOW), on --window-id ID or on the root window
 // (--root), with the settings file's frame rate and line width unless --rate N, --light or
-// --heavy override them. It runs until a signal ends it; see hack_event_loop.h.
+// --heavy override them. Started by hand with none of these, it opens a window of its own. It runs
+// until a signal ends it, or its own window is closed; see hack_event_loop.h.
 //
 // This host supports:
 // - X11 only, over xcb, with no toolkit: frames put straight to the window by hosts/x11;
-// - one window (the daemon starts one hack per X screen);
+// - one window (the daemon starts one hack per X screen, or its own window started by hand);
 // - the settings file, read only: no dialog, no marker, no instance lock;
-// - ending by SIGTERM, SIGINT or SIGHUP (the daemon watches the input), or when the window goes.
+// - ending by SIGTERM, SIGINT or SIGHUP (the daemon watches the input), when the window goes, or
+//   when its own window is closed.
 #include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +29,32 @@
 #include "hosts/qt/qt_process.h"
 #include "hosts/xscreensaver/foreign_window.h"
 #include "hosts/xscreensaver/hack_event_loop.h"
+#include "hosts/xscreensaver/own_window.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: /usr/libexec/xscreensaver/loopster [--root] [--window-id id] [--rate n]\n"
+    "                                          [--light | --heavy]\n"
+    "       /usr/libexec/xscreensaver/loopster --help | --version\n"
+    "\n"
+    "Spirograph curves for the xscreensaver daemon, which starts it on each screen and ends it\n"
+    "with a signal. Options take one dash or two, and a value after a blank or \"=\".\n"
+    "  --root            draw into the daemon's window ($XSCREENSAVER_WINDOW), or else into the\n"
+    "                    screen's root window\n"
+    "  --window-id id    draw into the window id (0x600008 or decimal)\n"
+    "  --rate n          at most n frames per second, 5 to 100, instead of the settings file's\n"
+    "  --light, --heavy  one- or two-pixel lines instead of the settings file's\n"
+    "  --help, -h        print this help\n"
+    "  --version         print the version\n"
+    "With no window named, it opens a window of its own, which ends it when closed. To add it to\n"
+    "the daemon's list, run loopster-xscreensaver-add. See loopster(6x).\n";
+
+// Prints to stdout and says whether it got there.
+int printed(const char* text) {
+    std::fputs(text, stdout);
+    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 1;
+}
 
 // The root window of the screen that $DISPLAY names (":0.1" is screen 1).
 xcb_window_t rootWindow(xcb_connection_t* connection, int screenNumber) {
@@ -66,14 +93,14 @@ int main(int argc, char** argv) {
 
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const HackOptions options = parseHackOptions(arguments, std::getenv("XSCREENSAVER_WINDOW"));
+    if (options.help) {
+        return printed(kUsage);
+    }
+    if (options.version) {
+        return printed("loopster " LOOPSTER_VERSION "\n");
+    }
     for (const std::string& problem : options.problems) {
         std::fprintf(stderr, "loopster: %s\n", problem.c_str());
-    }
-    if (!options.hasTarget()) {
-        std::fprintf(stderr,
-                     "loopster: nothing to draw on; run it from xscreensaver, or give --root or "
-                     "--window-id ID\n");
-        return 1;
     }
 
     int screenNumber = 0;
@@ -84,8 +111,19 @@ int main(int argc, char** argv) {
                      display != nullptr ? display : "");
         return 1;
     }
-    const xcb_window_t target =
-        options.windowId ? *options.windowId : rootWindow(connection, screenNumber);
+    // Started by hand with nothing to draw on: a window of its own, drawn on like any other.
+    std::optional<OwnWindow> own;
+    if (!options.hasTarget()) {
+        std::string problem;
+        own = openOwnWindow(connection, screenNumber, problem);
+        if (!own) {
+            std::fprintf(stderr, "loopster: %s\n", problem.c_str());
+            return 1;
+        }
+    }
+    const xcb_window_t target = own                ? own->window
+                                : options.windowId ? *options.windowId
+                                                   : rootWindow(connection, screenNumber);
 
     HackProcess process(argc, argv);
     ForeignWindow window(connection, target, process);
@@ -96,6 +134,9 @@ int main(int argc, char** argv) {
     PosixFiles files;
     QtClock clock;
     HackEventLoop eventLoop(connection, window);
+    if (own) {
+        eventLoop.endOnDeleteRequest(own->deleteAtom);
+    }
     StandardRandom random;
     QtGdi gdi(window);
     HackServices services{process, files, clock, eventLoop, random, gdi, window};
