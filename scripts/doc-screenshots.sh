@@ -10,8 +10,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=private-xvfb.sh
-. "$here/private-xvfb.sh"
+# shellcheck source=e2e-lib.sh
+. "$here/e2e-lib.sh"
 
 build=${1:?usage: doc-screenshots.sh BUILD_DIR}
 saver="$build/hosts/qt/loopster"
