@@ -45,8 +45,9 @@ def lab_frame_record(lab, seed, frame):
     for pattern in lab_json(lab, 'patterns', '--seed', seed, '--count', frame + 1):
         count = pattern['FrameCount']
         if frame < first + count:
-            fields = ['FixedGearSize', 'RollingGearSize', 'Text1', 'Text2', 'Text4', 'Text5',
-                      'Text7', 'Text8', 'Picture1', 'Picture2']
+            fields = ['FixedGearSize', 'RollingGearSize', 'penOffsetFrom', 'penOffsetTo',
+                      'startAngleFrom', 'startAngleTo', 'gearPositionFrom', 'gearPositionTo',
+                      'colourFrom', 'colourTo']
             return lab_json(lab, 'frame', frame - first, count,
                             *[pattern[field] for field in fields])[0]
         first += count
