@@ -15,6 +15,7 @@
 #include "core/saver/saver_state.h"
 #include "core/settings/config.h"
 #include "hosts/win32/win32_clock.h"
+#include "hosts/win32/win32_command_line.h"
 #include "hosts/win32/win32_config_dialog.h"
 #include "hosts/win32/win32_desktop.h"
 #include "hosts/win32/win32_files.h"
@@ -38,6 +39,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32Clock clock;
     const FileLocations locations = win32FileLocations();
     Win32ConfigView configView(process, locations.settingsFile);
+    configView.setOwner(
+        reinterpret_cast<HWND>(settingsOwnerOf(argumentsAfterProgramName(GetCommandLineW()))));
     Win32EventLoop eventLoop(configView);
     StandardRandom random;
     // A saver window on every monitor, each told what the polylines drew on its own buffer.
