@@ -41,6 +41,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32ConfigView configView(process, locations.settingsFile);
     configView.setOwner(
         reinterpret_cast<HWND>(settingsOwnerOf(argumentsAfterProgramName(GetCommandLineW()))));
+    // Every end of the process, by input, by the dialog or by an error, puts the pointer back
+    // where the saver found it.
+    process.setBeforeEnd([&desktop] { desktop.restorePointer(); });
     Win32EventLoop eventLoop(configView);
     StandardRandom random;
     // A saver window on every monitor, each told what the polylines drew on its own buffer.
