@@ -207,6 +207,7 @@ for size in $sizes; do
             [[ $program == scr* ]] && w1=$(cpu_ns "$server_pid")
             t1=$(now_ns)
             kill "$measured_pid" "$run_pid" 2>/dev/null || true
+            measured_pid=
             wait "$run_pid" 2>/dev/null || true
             run_pid=
             # A program of the wine server leaves it idle again before the next run.

@@ -3,10 +3,10 @@
 //
 // This host supports:
 // - a saver window on every monitor, per-monitor DPI aware, each with a memory DC back buffer;
-// - parking the pointer;
-// - a key, a mouse button or the third pointer movement ending the saver;
-// - the settings dialog (/c), the previous-instance test, the settings and marker files beside
-//   the system's temporary folder; /p ends at once.
+// - parking the pointer, and putting it back where it was when the process ends;
+// - a key, a mouse button, the wheel or the third pointer movement ending the saver;
+// - the settings dialog (/c, owned by the window that /c:HWND names), the previous-instance test,
+//   the settings and marker files beside the system's temporary folder; /p ends at once.
 #include <memory>
 
 #include "core/pattern/standard_random.h"
