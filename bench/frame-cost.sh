@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Measures what a frame costs the machine: the CPU of the saver, of the X server and (for the
-# Windows build under Wine) of the wine server, for `loopster /s` (Linux), `xspirograph --root`
-# (xscreensaver's spirograph, when installed) and `loopster.scr /s` (the shipped i686 Windows build
-# under 64-bit Wine, or the x86_64 build where this machine cannot execute 32-bit code), one after
-# the other in interleaved rounds on one private Xvfb per screen size, at 1920x1080 and 3840x2160,
-# 30 fps, heavy lines. Prints each run and the median of the rounds. A
-# measuring script, not a test: it asserts nothing.
+# Windows builds under Wine) of the wine server, for `loopster /s` (Linux), `xspirograph --root`
+# (xscreensaver's spirograph, when installed) and `loopster.scr /s` in both Windows builds under
+# 64-bit Wine ("scr", the shipped i686 one, skipped where this machine cannot execute 32-bit code,
+# and "scr64", the x86_64 one), one after the other in interleaved rounds on one private Xvfb per
+# screen size, at 1920x1080 and 3840x2160, 30 fps, heavy lines. Prints each run with the process
+# it read and the median of the rounds. A measuring script, not a test: it asserts nothing.
+#
+# `wine64 C:\loopster.scr` runs Wine's start.exe, which starts the i686 saver as a process of its
+# own and then only waits (the x86_64 saver takes the launcher's process over): the CPU counted for
+# a Windows build is that of the process whose command line is the saver's, in this script's Wine
+# prefix, found by its /proc entries.
 #
 #   bench/frame-cost.sh [BASELINE_SCR [BASELINE_LOOPSTER]]
 #
@@ -13,8 +18,8 @@
 # BASELINE_LOOPSTER, another Linux loopster, join every round as "scr-baseline" and
 # "linux-baseline". The environment can change the rest:
 #   LOOPSTER      the Linux saver     (default build/linux-release/hosts/qt/loopster)
-#   LOOPSTER_SCR  the Windows saver   (default build/mingw-i686-release/hosts/win32/loopster.scr,
-#                 or the mingw-x64-release one where 32-bit code does not run)
+#   LOOPSTER_SCR  the i686 saver      (default build/mingw-i686-release/hosts/win32/loopster.scr)
+#   LOOPSTER_SCR64 the x86_64 saver   (default build/mingw-x64-release/hosts/win32/loopster.scr)
 #   ROUNDS        rounds per size     (default 5)
 #   RUN_SECONDS   measured per run    (default 10; each run first settles for 2 s)
 #   SIZES         screen sizes        (default "1920x1080 3840x2160")
@@ -38,13 +43,8 @@ baseline_linux=${2:-}
 loopster=${LOOPSTER:-$root/build/linux-release/hosts/qt/loopster}
 # shellcheck source=../hosts/win32/tests/wine_machine.sh
 . "$root/hosts/win32/tests/wine_machine.sh"
-if runs_32bit_code; then
-    scr=${LOOPSTER_SCR:-$root/build/mingw-i686-release/hosts/win32/loopster.scr}
-else
-    scr=${LOOPSTER_SCR:-$root/build/mingw-x64-release/hosts/win32/loopster.scr}
-    [ -n "${LOOPSTER_SCR:-}" ] ||
-        echo "note: this machine cannot execute 32-bit code; measuring the x86_64 loopster.scr" >&2
-fi
+scr=${LOOPSTER_SCR:-$root/build/mingw-i686-release/hosts/win32/loopster.scr}
+scr64=${LOOPSTER_SCR64:-$root/build/mingw-x64-release/hosts/win32/loopster.scr}
 rounds=${ROUNDS:-5}
 seconds=${RUN_SECONDS:-10}
 sizes=${SIZES:-1920x1080 3840x2160}
@@ -58,17 +58,32 @@ programs=()
 [ -n "$baseline_linux" ] && programs+=(linux-baseline)
 [ -x "$xspirograph" ] && programs+=(xspirograph) ||
     echo "note: no $xspirograph (Debian xscreensaver-data-extra); measured without it" >&2
-if [ -x "$wine" ] && [ -f "$scr" ]; then
-    programs+=(scr)
-    [ -n "$baseline_scr" ] && programs+=(scr-baseline)
+if [ ! -x "$wine" ]; then
+    echo "note: no $wine; the Windows builds are not measured" >&2
 else
-    echo "note: no $scr or no $wine; the Windows build is not measured" >&2
+    if [ ! -f "$scr" ]; then
+        echo "note: no $scr; the i686 build is not measured" >&2
+    elif ! runs_32bit_code; then
+        echo "note: this machine cannot execute 32-bit code; the i686 build is not measured" >&2
+    else
+        programs+=(scr)
+    fi
+    [ -f "$scr64" ] && programs+=(scr64) ||
+        echo "note: no $scr64; the x86_64 build is not measured" >&2
+    [ -n "$baseline_scr" ] && programs+=(scr-baseline)
 fi
 [ ${#programs[@]} -gt 0 ] || { echo "error: nothing to measure" >&2; exit 1; }
 
 begin_work
 run_pid=
+measured_pid=
 server_pid=
+# The i686 saver is no job of this script: it is ended at exit by its PID.
+on_exit() {
+    if [ -n "$measured_pid" ]; then
+        kill "$measured_pid" 2>/dev/null || true
+    fi
+}
 
 use_private_home "$work"
 mkdir -p "$XDG_CONFIG_HOME/loopster"
@@ -87,7 +102,8 @@ if [[ " ${programs[*]} " == *" scr"* ]]; then
     stop_private_xvfb
     mkdir -p "$prefix/drive_c/temp"
     printf '30\r\n2\r\n' >"$prefix/drive_c/temp/tovren.txt"
-    cp "$scr" "$prefix/drive_c/loopster.scr"
+    [ -f "$scr" ] && cp "$scr" "$prefix/drive_c/loopster.scr"
+    [ -f "$scr64" ] && cp "$scr64" "$prefix/drive_c/loopster64.scr"
     [ -n "$baseline_scr" ] && cp "$baseline_scr" "$prefix/drive_c/baseline.scr"
 fi
 
@@ -103,6 +119,34 @@ cpu_ns() {
 }
 now_ns() { date +%s%N; }
 
+# The process of this prefix whose command line starts with the Windows path $1 (Wine shows a
+# program's own command line there); waits up to 5 s for it to appear.
+wine_process() {
+    local entry pid first
+    for _ in $(seq 50); do
+        for entry in /proc/[0-9]*; do
+            pid=${entry#/proc/}
+            # Processes come and go during the search: one that is gone is passed over.
+            first=$(tr '\0' '\n' 2>/dev/null <"$entry/cmdline" | head -n 1) || continue
+            [ "$first" = "$1" ] || continue
+            tr '\0' '\n' 2>/dev/null <"$entry/environ" | grep -qxF "WINEPREFIX=$prefix" || continue
+            echo "$pid"
+            return 0
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+# The Windows path each Windows program runs as.
+windows_path() {
+    case $1 in
+        scr) echo 'C:\loopster.scr' ;;
+        scr64) echo 'C:\loopster64.scr' ;;
+        scr-baseline) echo 'C:\baseline.scr' ;;
+    esac
+}
+
 pinned=()
 if [ -n "${PIN_TIME:-}" ]; then
     faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
@@ -115,10 +159,16 @@ start_program() {
         linux) "${pinned[@]}" "$loopster" /s 2>/dev/null & ;;
         linux-baseline) "${pinned[@]}" "$baseline_linux" /s 2>/dev/null & ;;
         xspirograph) "$xspirograph" --root >/dev/null 2>&1 & ;;
-        scr) "$wine" 'C:\loopster.scr' /s >/dev/null 2>&1 & ;;
-        scr-baseline) "$wine" 'C:\baseline.scr' /s >/dev/null 2>&1 & ;;
+        scr*) "$wine" "$(windows_path "$1")" /s >/dev/null 2>&1 & ;;
     esac
     run_pid=$!
+    measured_pid=$run_pid
+    measured_name=$1
+    if [[ $1 == scr* ]]; then
+        measured_pid=$(wine_process "$(windows_path "$1")") ||
+            { echo "error: no process runs $(windows_path "$1")" >&2; exit 1; }
+        measured_name=$(tr '\0' ' ' <"/proc/$measured_pid/cmdline" | sed 's/ *$//')
+    fi
 }
 
 results=$work/results
@@ -144,25 +194,27 @@ for size in $sizes; do
         for program in "${order[@]}"; do
             start_program "$program"
             sleep "$settle"
-            kill -0 "$run_pid" 2>/dev/null || { echo "error: $program ended by itself" >&2; exit 1; }
+            kill -0 "$measured_pid" 2>/dev/null || { echo "error: $program ended by itself" >&2; exit 1; }
             t0=$(now_ns)
-            p0=$(cpu_ns "$run_pid")
+            p0=$(cpu_ns "$measured_pid")
             x0=$(cpu_ns "$XVFB_PID")
             w0=0
             [[ $program == scr* ]] && w0=$(cpu_ns "$server_pid")
             sleep "$seconds"
-            p1=$(cpu_ns "$run_pid")
+            p1=$(cpu_ns "$measured_pid")
             x1=$(cpu_ns "$XVFB_PID")
             w1=0
             [[ $program == scr* ]] && w1=$(cpu_ns "$server_pid")
             t1=$(now_ns)
-            kill "$run_pid" 2>/dev/null || true
+            kill "$measured_pid" "$run_pid" 2>/dev/null || true
+            measured_pid=
             wait "$run_pid" 2>/dev/null || true
             run_pid=
             # A program of the wine server leaves it idle again before the next run.
             [[ $program == scr* ]] && sleep 1
-            echo "$size $program $round $((p1 - p0)) $((x1 - x0)) $((w1 - w0)) $((t1 - t0))" |
-                tee -a "$results" >&2
+            echo "$size $program $round $((p1 - p0)) $((x1 - x0)) $((w1 - w0)) $((t1 - t0))" >>"$results"
+            echo "$size $program round $round: PID $measured_pid ($measured_name)," \
+                "$(((p1 - p0) / 1000000)) ms of CPU in $(((t1 - t0) / 1000000)) ms" >&2
         done
     done
     if [ -n "$server_pid" ]; then
@@ -202,6 +254,11 @@ def ratio(label, a, b, target):
     if a in median and b in median and median[b] > 0:
         value = median[a] / median[b]
         print(f"{label:<58} {value:5.2f}  (target {target}; {'met' if eval(f'{value} {target}') else 'not met'})")
+
+for size in sorted({size for size, _ in median}):
+    if (size, "scr") in median and (size, "scr64") in median:
+        print(f"{size}: i686 {median[(size, 'scr')]:.2f} %, x86_64 {median[(size, 'scr64')]:.2f} % "
+              f"(totals, side by side)")
 
 print()
 ratio("linux / xspirograph, 1920x1080", ("1920x1080", "linux"), ("1920x1080", "xspirograph"), "<= 1.0")

@@ -61,15 +61,17 @@ std::optional<std::string> Config::saveRefusal() {
 }
 
 // The marker says that the dialog has been loaded at least once on this machine; nothing reads it.
-// A marker that cannot be created is skipped, so the saver still starts; the next start will try
-// (and beep) again. A program that never shows the dialog (the xscreensaver hack) names no marker
-// file, and so neither writes one nor beeps.
+// The beep follows the creation and only a start that created the marker beeps: a marker that the
+// lookup cannot see (hidden, or in a folder this user may not list) or that cannot be created is
+// skipped silently, so such a machine does not beep at every start. A program that never shows the
+// dialog (the xscreensaver hack) names no marker file, and so neither writes one nor beeps.
 void Config::writeMarker() {
     if (m_locations.markerFile.empty() || !m_files.lookup(m_locations.markerFile).empty()) {
         return;
     }
-    m_desktop.beep();
-    static_cast<void>(m_files.createFile(m_locations.markerFile, kMarkerContent));
+    if (!m_files.createFile(m_locations.markerFile, kMarkerContent)) {
+        m_desktop.beep();
+    }
 }
 
 std::string Config::Text1() {

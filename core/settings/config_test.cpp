@@ -62,10 +62,17 @@ TEST_F(ConfigTest, ExistingMarkerIsLeftAloneEvenWhenEmpty) {
     EXPECT_EQ(files.content(kMarker), "");
 }
 
-TEST_F(ConfigTest, MarkerThatCannotBeCreatedIsSkipped) {
+// Every start tries again, and none of them beeps: the beep announces a marker just created.
+TEST_F(ConfigTest, MarkerThatCannotBeCreatedIsSkippedWithoutABeep) {
     files.failWrites(kMarker, "Permission denied");
     EXPECT_NO_THROW(config.Show());
-    EXPECT_EQ(desktop.beeps(), 1);
+    for (int start = 2; start <= 3; ++start) {
+        FakeConfigView nextView;
+        Config next{nextView, files, desktop, process, FileLocations{kSettings, kMarker}};
+        next.Show();
+    }
+    EXPECT_EQ(files.writes(kMarker), 3);
+    EXPECT_EQ(desktop.beeps(), 0);
     EXPECT_FALSE(files.exists(kMarker));
     EXPECT_TRUE(view.visible());
     EXPECT_EQ(view.text1(), "30");

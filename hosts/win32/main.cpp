@@ -3,10 +3,10 @@
 //
 // This host supports:
 // - a saver window on every monitor, per-monitor DPI aware, each with a memory DC back buffer;
-// - parking the pointer;
-// - a key, a mouse button or the third pointer movement ending the saver;
-// - the settings dialog (/c), the previous-instance test, the settings and marker files beside
-//   the system's temporary folder; /p ends at once.
+// - parking the pointer, and putting it back where it was when the process ends;
+// - a key, a mouse button, the wheel or the third pointer movement ending the saver;
+// - the settings dialog (/c, owned by the window that /c:HWND names), the previous-instance test,
+//   the settings and marker files beside the system's temporary folder; /p ends at once.
 #include <memory>
 
 #include "core/pattern/standard_random.h"
@@ -15,6 +15,7 @@
 #include "core/saver/saver_state.h"
 #include "core/settings/config.h"
 #include "hosts/win32/win32_clock.h"
+#include "hosts/win32/win32_command_line.h"
 #include "hosts/win32/win32_config_dialog.h"
 #include "hosts/win32/win32_desktop.h"
 #include "hosts/win32/win32_files.h"
@@ -38,6 +39,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32Clock clock;
     const FileLocations locations = win32FileLocations();
     Win32ConfigView configView(process, locations.settingsFile);
+    configView.setOwner(
+        reinterpret_cast<HWND>(settingsOwnerOf(argumentsAfterProgramName(GetCommandLineW()))));
+    // Every end of the process, by input, by the dialog or by an error, puts the pointer back
+    // where the saver found it.
+    process.setBeforeEnd([&desktop] { desktop.restorePointer(); });
     Win32EventLoop eventLoop(configView);
     StandardRandom random;
     // A saver window on every monitor, each told what the polylines drew on its own buffer.

@@ -3,4 +3,5 @@
 #pragma once
 
 #define LOOPSTER_ICON 1
+#define LOOPSTER_DESCRIPTION 1
 #define LOOPSTER_CONFIG_DIALOG 100

@@ -2,6 +2,7 @@
 // process command line. Kept free of <windows.h> so that the rule is testable on its own.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace loopster {
@@ -12,5 +13,10 @@ namespace loopster {
 // name ends at the first blank or tab outside quotes. The blanks after the name are skipped too;
 // everything after them, trailing blanks included, is returned unchanged.
 std::wstring_view argumentsAfterProgramName(std::wstring_view commandLine);
+
+// The window that a settings start names as its owner: the decimal handle in `/c:HWND` (the form
+// the screen-saver settings use) or `/c HWND`. 0 when there is none or it is not a plain number
+// that fits a handle.
+std::uintptr_t settingsOwnerOf(std::wstring_view arguments);
 
 }  // namespace loopster

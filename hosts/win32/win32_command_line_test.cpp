@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace loopster {
 namespace {
 
@@ -31,6 +33,15 @@ TEST(CommandLine, NothingAfterTheName) {
 TEST(CommandLine, SwitchGluedToAQuotedName) {
     EXPECT_EQ(argumentsAfterProgramName(LR"("loopster.scr"/s)"), L"");
     EXPECT_EQ(argumentsAfterProgramName(LR"("loopster.scr" /S)"), L"/S");
+}
+
+TEST(CommandLine, SettingsOwnerIsTheDecimalHandleAfterC) {
+    EXPECT_EQ(settingsOwnerOf(L"/c:65814"), 65814u);
+    EXPECT_EQ(settingsOwnerOf(L"/c 65814"), 65814u);
+    for (const wchar_t* none : {L"/c", L"/c:", L"/c:12x", L"/c:-5", L"/s", L"/p 123", L"/cx123",
+                                L"/c:99999999999999999999999"}) {
+        EXPECT_EQ(settingsOwnerOf(none), 0u) << testing::PrintToString(std::wstring(none));
+    }
 }
 
 }  // namespace

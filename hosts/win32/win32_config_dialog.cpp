@@ -96,6 +96,23 @@ std::string parentFolder(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(0, slash);
 }
 
+// Where a dialog of this size opens: centred on its owner, or on the work area without one, and
+// held inside the work area of the owner's monitor so that its caption can be reached.
+POINT dialogPlace(HWND owner, int width, int height) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT work = monitor.rcWork;
+    RECT around = work;
+    if (owner != nullptr) {
+        GetWindowRect(owner, &around);
+    }
+    const LONG left = around.left + (around.right - around.left - width) / 2;
+    const LONG top = around.top + (around.bottom - around.top - height) / 2;
+    return POINT{std::clamp(left, work.left, std::max(work.left, work.right - width)),
+                 std::clamp(top, work.top, std::max(work.top, work.bottom - height))};
+}
+
 }  // namespace
 
 Win32ConfigView::~Win32ConfigView() {
@@ -107,7 +124,11 @@ void Win32ConfigView::create() {
         return;
     }
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    CreateDialogParamW(instance, MAKEINTRESOURCEW(LOOPSTER_CONFIG_DIALOG), nullptr,
+    // The owner of a pop-up dialog is its parent argument; the dialog stays modeless, so the
+    // owner is not disabled.
+    const HWND owner = m_owner != nullptr && IsWindow(m_owner) ? m_owner : nullptr;
+    m_owner = owner;
+    CreateDialogParamW(instance, MAKEINTRESOURCEW(LOOPSTER_CONFIG_DIALOG), owner,
                        &Win32ConfigView::dialogProc, reinterpret_cast<LPARAM>(this));
 }
 
@@ -150,11 +171,8 @@ void Win32ConfigView::createControls() {
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    SetWindowPos(m_dialog, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const auto [left, top] = dialogPlace(m_owner, width, height);
+    SetWindowPos(m_dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 
     const HANDLE icon =
         LoadImageW(instance, MAKEINTRESOURCEW(LOOPSTER_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);

@@ -21,6 +21,11 @@ class Win32ConfigView final : public ConfigView {
     Win32ConfigView(const Win32ConfigView&) = delete;
     Win32ConfigView& operator=(const Win32ConfigView&) = delete;
 
+    // The window that owns the dialog (the screen-saver settings that started `/c:HWND`): the
+    // dialog stays above it and opens centred on it, and the owner stays usable. Set before the
+    // dialog is loaded; a handle that names no window is ignored.
+    void setOwner(HWND owner) { m_owner = owner; }
+
     void setEventHandler(ConfigEvents* handler) override { m_handler = handler; }
     void create() override;
     void showText1(const std::string& text) override;
@@ -44,6 +49,7 @@ class Win32ConfigView final : public ConfigView {
     std::string m_settingsFile;
     ConfigEvents* m_handler = nullptr;
     HWND m_dialog = nullptr;
+    HWND m_owner = nullptr;
 };
 
 }  // namespace loopster

@@ -27,7 +27,20 @@ double Win32Desktop::screenHeightTwips() {
 }
 
 void Win32Desktop::SetCursorPos(int x, int y) {
+    POINT original{};
+    if (!m_moved && GetCursorPos(&original)) {
+        m_moved = true;
+        m_originalX = original.x;
+        m_originalY = original.y;
+    }
     ::SetCursorPos(x, y);
+}
+
+void Win32Desktop::restorePointer() {
+    if (m_moved) {
+        m_moved = false;
+        ::SetCursorPos(m_originalX, m_originalY);
+    }
 }
 
 void Win32Desktop::beep() {

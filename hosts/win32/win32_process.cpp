@@ -1,6 +1,8 @@
 // Process services through kernel32 and user32.
 #include "hosts/win32/win32_process.h"
 
+#include <utility>
+
 #include "hosts/win32/windows_api.h"
 
 #include "hosts/win32/win32_command_line.h"
@@ -33,6 +35,11 @@ std::string Win32Process::commandLine() {
 }
 
 void Win32Process::endProcess(int exitCode) {
+    if (m_beforeEnd) {
+        // Taken first, so that a failure inside it that ends the process again runs it once.
+        const std::function<void()> work = std::exchange(m_beforeEnd, nullptr);
+        work();
+    }
     ExitProcess(static_cast<UINT>(exitCode));
 }
 

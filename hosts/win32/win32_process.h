@@ -2,7 +2,9 @@
 // from GetCommandLineW, ending the process and the fatal-error message box.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "seam/process.h"
 
@@ -12,8 +14,15 @@ class Win32Process final : public Process {
   public:
     bool previousInstance() override;
     std::string commandLine() override;
+    // Ends the process, after the work set by setBeforeEnd.
     [[noreturn]] void endProcess(int exitCode) override;
     void showFatalError(const std::string& message) override;
+
+    // What to undo before the process ends (it must not end the process itself).
+    void setBeforeEnd(std::function<void()> work) { m_beforeEnd = std::move(work); }
+
+  private:
+    std::function<void()> m_beforeEnd;
 };
 
 }  // namespace loopster

@@ -264,6 +264,13 @@ LRESULT Win32SaverWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
                 runGuarded(m_process, [handler, button] { handler->onMouseDown(button); });
             }
             return message == WM_XBUTTONDOWN ? TRUE : 0;
+        case WM_MOUSEWHEEL:
+        case WM_MOUSEHWHEEL:
+            // A turn of the wheel ends the saver like a button; it has no number of its own.
+            if (handler != nullptr) {
+                runGuarded(m_process, [handler] { handler->onMouseDown(0); });
+            }
+            return 0;
         case WM_LBUTTONUP:
             if (handler != nullptr) {
                 runGuarded(m_process, [handler] { handler->onClick(); });

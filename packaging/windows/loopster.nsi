@@ -7,7 +7,13 @@
 ; Command line of the installer:
 ;   /S        silent: no pages, no questions; the active saver is left alone unless /ACTIVE is given
 ;   /ACTIVE   make loopster the active screen saver (the default of the interactive installer)
-; and of the uninstaller: /S silent (with _?=DIR it runs in place and returns when done).
+; and of the uninstaller: /S silent (with _?=DIR it runs in place and returns when done, with its
+; exit code; without it, the uninstaller starts a copy of itself from the temporary folder and
+; returns at once with 0).
+;
+; Both refuse with a message and exit code 5 (access denied), changing nothing, while loopster.scr
+; is in use (the saver or its settings dialog runs) or its folder cannot be written: a saver left
+; behind by an uninstall that reported success could no longer be removed.
 ;
 ; Where the saver goes: Windows looks for .scr files in its system folder. A 64-bit Windows keeps
 ; 32-bit programs such as loopster.scr in SysWOW64, and the control panel lists the 32-bit savers
@@ -28,6 +34,9 @@ SetCompressor /SOLID lzma
 SetDateSave off
 RequestExecutionLevel admin
 ManifestSupportedOS all
+; Drawn by the system at 150 and 200 % rather than stretched, with the system's current controls.
+ManifestDPIAware true
+XPStyle on
 
 !include LogicLib.nsh
 !include FileFunc.nsh
@@ -47,7 +56,11 @@ InstallDir "$PROGRAMFILES32\loopster"
 ShowInstDetails show
 ShowUninstDetails show
 BrandingText "loopster ${VERSION}"
-LicenseData "${LICENSE}"
+; The licence page wraps the text to its own width: each paragraph of the licence goes in as one
+; line, so the 80-column breaks of LICENSE do not cut the page's lines in two.
+!tempfile LICENSE_PAGE
+!system 'python3 "${__FILEDIR__}/licence_page.py" "${LICENSE}" "${LICENSE_PAGE}"' = 0
+LicenseData "${LICENSE_PAGE}"
 ; Relative paths are read from this script's folder.
 Icon "../../hosts/win32/loopster.ico"
 UninstallIcon "../../hosts/win32/loopster.ico"
@@ -80,18 +93,35 @@ Var ScrPath
 !macroend
 
 ; Fails with a message and exit code 5 (access denied) when FOLDER cannot take a new file. Runs
-; before anything is written, so a refused or cancelled install leaves the system as it was.
-!macro CheckWritable FOLDER
+; before anything is written or removed, so a refused or cancelled install or uninstall leaves the
+; system as it was. DONE is "installed" or "uninstalled", PROGRAM "installer" or "uninstaller".
+!macro CheckWritable FOLDER DONE PROGRAM
   ClearErrors
   FileOpen $0 "${FOLDER}\loopster-setup.tmp" w
   ${If} ${Errors}
-    MessageBox MB_OK|MB_ICONSTOP "loopster cannot be installed: this account may not write to \
-        ${FOLDER}.$\r$\n$\r$\nRun the installer as an administrator." /SD IDOK
+    MessageBox MB_OK|MB_ICONSTOP "loopster cannot be ${DONE}: this account may not write to \
+        ${FOLDER}.$\r$\n$\r$\nRun the ${PROGRAM} as an administrator." /SD IDOK
     SetErrorLevel 5
     Quit
   ${EndIf}
   FileClose $0
   Delete "${FOLDER}\loopster-setup.tmp"
+!macroend
+
+; Fails with a message and exit code 5 while the saver or its settings dialog runs: a running
+; program's file can be neither replaced nor removed.
+!macro CheckNotRunning DONE PROGRAM
+  ${If} ${FileExists} "$ScrPath"
+    ClearErrors
+    FileOpen $0 "$ScrPath" a
+    ${If} ${Errors}
+      MessageBox MB_OK|MB_ICONSTOP "loopster cannot be ${DONE} while $ScrPath is in use. End the \
+          screen saver and close its settings, then run the ${PROGRAM} again." /SD IDOK
+      SetErrorLevel 5
+      Quit
+    ${EndIf}
+    FileClose $0
+  ${EndIf}
 !macroend
 
 Section "loopster screen saver (required)" SecSaver
@@ -155,34 +185,35 @@ Function .onInit
     !insertmacro UnselectSection ${SecActive}
   ${EndIf}
 
-  !insertmacro CheckWritable "$ScrDir"
+  !insertmacro CheckWritable "$ScrDir" installed installer
   ; The installer's own folder is made only by the install; until then its parent is tried.
   ${If} ${FileExists} "$INSTDIR\*.*"
-    !insertmacro CheckWritable "$INSTDIR"
+    !insertmacro CheckWritable "$INSTDIR" installed installer
   ${Else}
-    !insertmacro CheckWritable "$PROGRAMFILES32"
+    !insertmacro CheckWritable "$PROGRAMFILES32" installed installer
   ${EndIf}
   ; A saver that is running cannot be replaced; say so rather than fail half way.
-  ${If} ${FileExists} "$ScrPath"
-    ClearErrors
-    FileOpen $0 "$ScrPath" a
-    ${If} ${Errors}
-      MessageBox MB_OK|MB_ICONSTOP "$ScrPath is in use. End the screen saver and run the \
-          installer again." /SD IDOK
-      SetErrorLevel 5
-      Quit
-    ${EndIf}
-    FileClose $0
-  ${EndIf}
+  !insertmacro CheckNotRunning installed installer
 FunctionEnd
 
+; The same checks before an uninstall, so that it removes everything or nothing.
 Function un.onInit
   SetRegView 32
   !insertmacro FindSaverFolder
+  !insertmacro CheckWritable "$ScrDir" uninstalled uninstaller
+  !insertmacro CheckWritable "$INSTDIR" uninstalled uninstaller
+  !insertmacro CheckNotRunning uninstalled uninstaller
 FunctionEnd
 
 Section "Uninstall"
+  ; The saver first: should it have been started since the checks, nothing else is removed, the
+  ; uninstall entry stays, and the uninstall ends as failed (exit code 2).
   Delete "$ScrPath"
+  ${If} ${FileExists} "$ScrPath"
+    MessageBox MB_OK|MB_ICONSTOP "loopster cannot be uninstalled while $ScrPath is in use. End \
+        the screen saver and close its settings, then run the uninstaller again." /SD IDOK
+    Abort "$ScrPath is in use."
+  ${EndIf}
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
@@ -207,3 +238,5 @@ Section "Uninstall"
   ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
+
+!delfile "${LICENSE_PAGE}"

@@ -8,7 +8,11 @@
 #       uninstaller leaves the drive and the registry as they were before the install;
 #     * an older loopster installed: a newer `setup.exe /S` replaces it, one uninstall entry at the
 #       new version, and (no /ACTIVE) the active saver is left alone;
-#     * a system folder that cannot be written: a non-zero exit and nothing installed.
+#     * a system folder that cannot be written: a non-zero exit and nothing installed;
+#     * the uninstaller, run while the installed saver (/s) or its dialog (/c) runs, or with the
+#       system folder unwritable: a non-zero exit and everything still installed, also after a
+#       simulated restart (wineboot -r); once the saver has ended, it leaves nothing behind;
+#   - the installer declares DPI awareness and the system's visual styles in its manifest.
 # Screenshots and the before/after listings are kept in WORKDIR.
 #
 # Usage: windows_packages_test.sh VERSION SCR INSTALL_TXT LICENSE_TXT WORKDIR
@@ -162,6 +166,12 @@ for path in sys.argv[1:]:
 PY
 }
 
+# Without these the system stretches the installer's pages at 150 and 200 % and draws its
+# controls in the old style.
+grep -aq '>true</dpiAware>' "$setup" || fail "the installer does not declare DPI awareness"
+grep -aq 'name="Microsoft.Windows.Common-Controls"' "$setup" ||
+    fail "the installer does not ask for the system's visual styles"
+
 echo "install, run and uninstall"
 fresh_prefix prefix-install
 snapshot "$workdir/before"
@@ -227,6 +237,86 @@ diff "$workdir/before.files" "$workdir/after.files" >&2 ||
 diff "$workdir/before.registry" "$workdir/after.registry" >&2 ||
     fail "the uninstall left the registry other than before the install"
 echo "  uninstalled: the files and the registry are as before the install"
+
+echo "uninstall while the saver runs, and with the system folder unwritable"
+fresh_prefix prefix-in-use
+snapshot "$workdir/in-use-before"
+code=$(run_wait "$setup" /S /ACTIVE)
+[ "$code" -eq 0 ] || fail "setup.exe /S /ACTIVE ended with code $code"
+snapshot "$workdir/in-use-installed"
+install_location=$(reg_value "$uninstall_key" InstallLocation)
+uninstall_program=$(sed -n 's/^"\([^"]*\)" .*$/\1/p' <<<"$(reg_value "$uninstall_key" QuietUninstallString)")
+# Run in place (_?=), the uninstaller returns its own exit code; the saver may still run, so this
+# waits for the uninstaller alone. NSIS reads _?= only unquoted and last, which Wine's own
+# quoting of arguments would break: a batch file (in the temporary folder, which the snapshots
+# leave out) passes the command line as written.
+refused_uninstall() {
+    local code=0
+    printf '@"%s" /S _?=%s\r\n@exit /b %%errorlevel%%\r\n' "$uninstall_program" "$install_location" \
+        >"$WINEPREFIX/drive_c/windows/temp/uninstall-in-place.bat"
+    "$wine" cmd /c 'C:\windows\temp\uninstall-in-place.bat' >/dev/null 2>&1 || code=$?
+    [ "$code" -ne 0 ] || fail "$1: the uninstaller reported success"
+    echo "  $1: refused with code $code"
+}
+# Once every Wine process has ended (the registry files are written then), everything must be as
+# right after the install.
+still_installed() {
+    local before=$failures
+    "$wineserver" -w
+    snapshot "$workdir/in-use-refused"
+    diff "$workdir/in-use-installed.files" "$workdir/in-use-refused.files" >&2 ||
+        fail "$1: the refused uninstall changed the files"
+    diff "$workdir/in-use-installed.registry" "$workdir/in-use-refused.registry" >&2 ||
+        fail "$1: the refused uninstall changed the registry"
+    [ "$failures" -eq "$before" ]
+}
+if [ ${#target_option[@]} -ne 0 ]; then
+    echo "  skipped: the uninstaller while the installed 32-bit saver runs"
+else
+    for mode in /s /c; do
+        "$wine" "$saver_path" "$mode" >/dev/null 2>&1 &
+        saver_pid=$!
+        if [ "$mode" = /s ]; then
+            window=(--classname '^loopster\.scr$')
+        else
+            window=(--name '^loopster configure$')
+        fi
+        for _ in $(seq 100); do
+            xdotool search --onlyvisible "${window[@]}" >/dev/null 2>&1 && break
+            sleep 0.1
+        done
+        refused_uninstall "uninstall while $mode runs"
+        if [ "$mode" = /s ]; then
+            xdotool key space
+        else
+            xdotool key --clearmodifiers alt+F4
+        fi
+        for _ in $(seq 100); do
+            kill -0 "$saver_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -0 "$saver_pid" 2>/dev/null && fail "the saver ($mode) did not end"
+        still_installed "uninstall while $mode runs" || true
+    done
+fi
+probe=$WINEPREFIX/drive_c/windows/syswow64/loopster-setup.tmp
+mkdir "$probe"
+refused_uninstall "uninstall with the system folder unwritable"
+rmdir "$probe"
+# A restart carries out whatever was queued for it: nothing may have been.
+"$wine" wineboot -r >/dev/null 2>&1 || true
+still_installed "a restart after the refused uninstalls" &&
+    echo "  after a restart (wineboot -r) everything is still installed"
+code=$(run_wait "$uninstall_program" /S)
+[ "$code" -eq 0 ] || fail "the silent uninstaller ended with code $code once the saver had ended"
+"$wine" wineboot -r >/dev/null 2>&1 || true
+"$wineserver" -w
+snapshot "$workdir/in-use-after"
+diff "$workdir/in-use-before.files" "$workdir/in-use-after.files" >&2 ||
+    fail "the uninstall after the refusals left files"
+diff "$workdir/in-use-before.registry" "$workdir/in-use-after.registry" >&2 ||
+    fail "the uninstall after the refusals left the registry other than before the install"
+echo "  once the saver ended, the uninstall (and a restart) left nothing"
 
 echo "an older loopster installed"
 # The older saver: the same program with a few bytes more, so that its replacement shows.

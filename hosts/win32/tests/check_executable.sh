@@ -4,7 +4,7 @@
 # the Windows GUI subsystem, imports from the system's own DLLs only (a static build must not need
 # the MinGW runtime DLLs on the user's machine), the millisecond clock that paces the frames, the
 # release size limit, and the resources that Windows looks for: the manifest, the version
-# information, the icon and the dialog frame.
+# information, the description string, the icon in every size and the dialog frame.
 #
 # Usage: check_executable.sh EXE OBJDUMP
 # The expected architecture follows from the objdump's target prefix (i686-... or x86_64-...).
@@ -104,6 +104,16 @@ grep -aq 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$exe" ||
     fail "the manifest does not ask for common controls 6"
 grep -aq 'PerMonitorV2' "$exe" || fail "the manifest does not declare per-monitor DPI awareness"
 LC_ALL=C grep -aqP '\xbd\x04\xef\xfe' "$exe" || fail "no fixed version information block"
+
+# What the screen-saver list and Explorer read, from the resources as windres decodes them: string
+# 1 is the saver's name in the list, and the icon comes in 16, 24, 32, 48 and 256 px (a 256 px
+# entry is written as width 0).
+resources=$("${objdump%objdump}windres" -i "$exe" -O rc)
+grep -q '^  1, "loopster"$' <<<"$resources" || fail "no description string 1 \"loopster\""
+icon_sizes=$(sed -n 's/^ *"\\\([0-7]*\)\\\([0-7]*\)\\000\\000", 1, 32, .*Element.*/\1/p' <<<"$resources" |
+    while read -r octal; do echo $((8#$octal)); done | sort -n | tr '\n' ' ')
+[ "$icon_sizes" = "0 16 24 32 48 " ] ||
+    fail "icon sizes are '$icon_sizes' (0 is 256), expected 16, 24, 32, 48 and 256 px"
 
 echo "$exe: $format, magic $magic, subsystem $subsystem, $size bytes (limit $max_bytes)"
 echo "imports: ${dlls[*]}"

@@ -10,7 +10,10 @@
 #     message when the save fails; a settings file another program holds is named when the
 #     dialog opens, and OK leaves its bytes as they are;
 #   - /s parks the pointer in the bottom-right corner and covers the screen with a curve on black;
-#     a second /s ends at once while the first runs; a key, a click and pointer movement end it.
+#     a second /s ends at once while the first runs; a key, a click, the wheel and pointer movement
+#     end it, and the pointer is back where it was;
+#   - the marker's beep (MessageBeep, counted through Wine's relay log) sounds at most once over
+#     three starts, and not at all when the marker is hidden or cannot be created.
 # Screenshots are kept in WORKDIR (saver.png, dialog.png, dialog-31.png, save-error.png).
 #
 # Usage: wine_end_to_end.sh SCR WORKDIR   (WORKDIR is deleted and created again)
@@ -364,6 +367,7 @@ kill "$holder_pid" 2>/dev/null || true
 cp -p "$workdir/settings-saved" "$settings"
 
 echo "/s: picture, pointer, second instance, key"
+xdotool mousemove 300 200
 start_saver /s
 saver_pid=$last_pid
 if saver_window=$(wait_window --classname '^loopster\.scr$'); then
@@ -397,6 +401,7 @@ if saver_window=$(wait_window --classname '^loopster\.scr$'); then
     [ "$(xdotool getwindowfocus 2>/dev/null)" = "$saver_window" ] || fail "the saver window has no keyboard focus"
     xdotool key shift
     wait_exit "$saver_pid" 5 || fail "/s is still running 5 s after a key press"
+    [ "$(pointer)" = "300,200" ] || fail "pointer at $(pointer) after the saver, expected back at 300,200"
 else
     fail "the saver window did not appear"
 fi
@@ -409,6 +414,22 @@ if wait_window --classname '^loopster\.scr$' >/dev/null; then
     # At the parked position, so that no pointer movement comes first.
     xdotool click 1
     wait_exit "$saver_pid" 5 || fail "/s is still running 5 s after a click"
+else
+    fail "the saver window did not appear"
+fi
+
+echo "/s: the mouse wheel"
+start_saver /s
+saver_pid=$last_pid
+if wait_window --classname '^loopster\.scr$' >/dev/null; then
+    sleep 0.3
+    # Buttons 4 and 5 are the wheel's turns in X; Wine makes them WM_MOUSEWHEEL.
+    xdotool click 5
+    if ! wait_exit "$saver_pid" 5; then
+        fail "/s is still running 5 s after a turn of the wheel"
+        xdotool key shift
+        wait_exit "$saver_pid" 5 || true
+    fi
 else
     fail "the saver window did not appear"
 fi
@@ -442,6 +463,41 @@ if [ -s "$marker" ] || [ "$(stat -c %Y "$marker")" != "$marker_time" ]; then
     fail "a saver run rewrote the marker file"
 fi
 [ "$(hex_of "$settings")" = "33320d0a320d0a" ] || fail "a saver run changed the settings file"
+
+echo "the marker's beep"
+# Wine's relay log, cut down to MessageBeep, shows each beep as one call line on stderr.
+"$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d user32.MessageBeep /f >/dev/null 2>&1
+# Starts /s three times, each ended by a click; prints how many beeps they made.
+beeps_over_three_starts() {
+    local log=$workdir/relay-$1.log start pid
+    : >"$log"
+    for start in 1 2 3; do
+        WINEDEBUG=+relay "$wine" 'C:\loopster.scr' /s >/dev/null 2>>"$log" &
+        pid=$!
+        if wait_window --classname '^loopster\.scr$' >/dev/null; then
+            sleep 0.3
+            xdotool click 1
+        fi
+        wait_exit "$pid" 10 || fail "$1: start $start did not end on a click"
+    done
+    grep -c 'Call user32\.MessageBeep' "$log" || true
+}
+rm -rf "$marker"
+beeps=$(beeps_over_three_starts creatable)
+note "a marker to create: $beeps beep(s) over three starts"
+[ "$beeps" -eq 1 ] && [ -f "$marker" ] || fail "a marker to create: $beeps beep(s), expected 1 with the marker made"
+# Hidden: the lookup skips it, and creating it again fails.
+"$wine" cmd /c attrib +h 'C:\windows\temp\tovren.txt' >/dev/null 2>&1
+beeps=$(beeps_over_three_starts hidden)
+note "a hidden marker: $beeps beep(s) over three starts"
+[ "$beeps" -eq 0 ] || fail "a hidden marker: $beeps beep(s) over three starts, expected none"
+# A folder in the marker's place: the lookup finds no file and nothing can be created there.
+rm -f "$marker"
+mkdir "$marker"
+beeps=$(beeps_over_three_starts uncreatable)
+note "a marker that cannot be created: $beeps beep(s) over three starts"
+[ "$beeps" -eq 0 ] || fail "a marker that cannot be created: $beeps beep(s) over three starts, expected none"
+rmdir "$marker"
 
 echo "wine end-to-end: $(elapsed_ms "$began") ms, $failures failure(s)"
 [ "$failures" -eq 0 ]
