@@ -545,18 +545,6 @@ void widePolyline(const PixelRows& rows, const CurvePoint* points, int count, in
 
 }  // namespace
 
-// The system steps its lines with coordinates that fit in 29 bits: a point farther out has both
-// its coordinates divided by 8 first (rounded towards zero), which keeps the products of the
-// stepping in 64 bits.
-CurvePoint thinSlantPoint(CurvePoint point) {
-    constexpr std::int32_t kFar = 0x10000000;
-    if (point.x >= kFar || point.x <= -kFar || point.y >= kFar || point.y <= -kFar) {
-        point.x /= 8;
-        point.y /= 8;
-    }
-    return point;
-}
-
 void drawPolyline(const PixelRows& rows, const CurvePoint* points, int count, int penWidth,
                   std::uint32_t colour, DamageTracker* damage) {
     if (points == nullptr || count < 2 || rows.pixels == nullptr || rows.width <= 0 ||

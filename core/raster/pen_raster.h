@@ -30,7 +30,18 @@ struct PixelRows {
 // it has the point `point` at an end: the point itself, or for a point beyond 2^28 in either
 // coordinate, both coordinates divided by 8 towards zero, as the system crops them. The damage
 // tracker marks by the same rule.
-CurvePoint thinSlantPoint(CurvePoint point);
+// The system steps its lines with coordinates that fit in 29 bits: a point farther out has both
+// its coordinates divided by 8 first (rounded towards zero), which keeps the products of the
+// stepping in 64 bits. Inline, so that the damage tracker's users (the Windows saver among them)
+// need none of the rasteriser.
+inline CurvePoint thinSlantPoint(CurvePoint point) {
+    constexpr std::int32_t kFar = 0x10000000;
+    if (point.x >= kFar || point.x <= -kFar || point.y >= kFar || point.y <= -kFar) {
+        point.x /= 8;
+        point.y /= 8;
+    }
+    return point;
+}
 
 // Draws `count` points joined in order with a solid pen `penWidth` pixels wide (1 or less is one
 // pixel), setting the pixels it inks to `colour`; what lies outside `rows` is clipped. Points may
