@@ -25,8 +25,7 @@
 #include <vector>
 
 #include "bench/bench_animation.h"
-#include "hosts/qt/buffer_ink.h"
-#include "hosts/qt/qt_gdi.h"
+#include "core/raster/buffer_ink.h"
 #include "hosts/x11/x11_shm_presenter.h"
 
 namespace loopster {
@@ -99,12 +98,10 @@ int run(int argc, char** argv) {
             std::fprintf(stderr, "error: no MIT-SHM put to this display\n");
             return 1;
         }
-        QImage buffer(presenter->memory(), size.width(), size.height(),
-                      size.width() * static_cast<int>(sizeof(std::uint32_t)), QImage::Format_RGB32);
-        buffer.fill(0xFF000000u);
+        const PixelRows rows{reinterpret_cast<std::uint32_t*>(presenter->memory()),
+                             static_cast<std::size_t>(size.width()), size.width(), size.height()};
         BufferInk ink;
-        ink.reset(buffer, 0xFF000000u);
-        const PixelRows rows = rowsOf(buffer);
+        ink.reset(rows, 0xFF000000u);
         long rects = 0;
         long lines = 0;
         const std::size_t frames = curves.size() * 2;
@@ -114,9 +111,8 @@ int run(int argc, char** argv) {
         for (std::size_t j = 0; j < frames; ++j) {
             const CurveBuffer& curve = *curves[j % curves.size()];
             presenter->settle();
-            ink.clear(buffer, 0xFF000000u);
-            drawPolyline(rows, curve.CurvePoints.data(), curve.PointCount + 1, 2, 0xFFFFC040u);
-            ink.inked(curve.CurvePoints.data(), curve.PointCount + 1, 2);
+            ink.clear(0xFF000000u);
+            ink.polyline(curve.CurvePoints.data(), curve.PointCount + 1, 2, 0xFFFFC040u);
             const std::vector<DamageRect>& changed = ink.damage().takeChanged();
             rects += static_cast<long>(changed.size());
             for (const DamageRect& rect : changed) {
@@ -138,7 +134,6 @@ int run(int argc, char** argv) {
         std::printf("%-18s %7ld %13ld %10.1f %14.1f\n", kind.name, rects / count, lines / count,
                     self, xserver);
         std::fflush(stdout);
-        buffer = QImage();
     }
     xcb_disconnect(connection);
     return 0;

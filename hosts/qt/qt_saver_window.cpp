@@ -27,14 +27,32 @@
 #include <xcb/xcb.h>
 
 #include "common/error_guard.h"
+#include "core/raster/buffer_ink.h"
 #include "core/raster/damage.h"
-#include "hosts/qt/buffer_ink.h"
 #include "hosts/qt/first_frame.h"
 #include "hosts/qt/qt_desktop.h"
 #include "hosts/qt/timing_log.h"
 #include "hosts/x11/x11_shm_presenter.h"
 
 namespace loopster {
+
+namespace {
+
+// The rows of a 32-bit image, for drawing into it directly.
+PixelRows rowsOf(QImage& image) {
+    // One call for the pixels: every scanLine() checks whether the image must be detached.
+    return PixelRows{reinterpret_cast<std::uint32_t*>(image.bits()),
+                     static_cast<std::size_t>(image.bytesPerLine()) / sizeof(std::uint32_t),
+                     image.width(), image.height()};
+}
+
+// An image over rows it does not own.
+QImage imageOf(const PixelRows& rows) {
+    return {reinterpret_cast<uchar*>(rows.pixels), rows.width, rows.height,
+            static_cast<qsizetype>(rows.stride * sizeof(std::uint32_t)), QImage::Format_RGB32};
+}
+
+}  // namespace
 
 // The widget turns Qt's events into the saver window's events. Every handler runs guarded, since
 // no exception may unwind through Qt's event loop; ending the process there never returns.
@@ -69,7 +87,6 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         // The buffer may lie in the presenter's memory.
         m_buffer = QImage();
         m_presenter.reset();
-        m_memory.reset();
     }
     SaverWidget(const SaverWidget&) = delete;
     SaverWidget& operator=(const SaverWidget&) = delete;
@@ -103,7 +120,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     // with neither a painter nor the tiles' larger area; their tiles still go to the screen.
     void clearBuffer() {
         settle();
-        m_ink.clear(m_buffer, m_backColour);
+        m_ink.clear(m_backColour);
         // Put straight to the window, the cleared tiles wait for the frame drawn next, so the
         // screen never shows the curve half gone.
         if (!direct()) {
@@ -111,8 +128,9 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         }
     }
 
-    void inked(const CurvePoint* points, int count, int penWidth) {
-        m_ink.inked(points, count, penWidth);
+    void polyline(const CurvePoint* points, int count, int penWidth, std::uint32_t colour) {
+        settle();
+        m_ink.polyline(points, count, penWidth, colour);
         timingLog("drawn");
         m_frameWaiting = true;
         if (direct()) {
@@ -238,7 +256,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         }
         const QSize bufferSize = size.expandedTo(QSize(1, 1));
         m_buffer = QImage();
-        m_memory.reset();
+        m_memory.allocate(0, 0);
         m_presenter.reset();
         m_presenter = X11ShmPresenter::create(*this, bufferSize);
         if (m_presenter) {
@@ -247,17 +265,16 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
             m_buffer = QImage(m_presenter->memory(), bufferSize.width(), bufferSize.height(),
                               bufferSize.width() * static_cast<int>(sizeof(std::uint32_t)),
                               QImage::Format_RGB32);
-        } else {
-            m_buffer = allocateBuffer(bufferSize, m_memory);
+        } else if (m_memory.allocate(bufferSize.width(), bufferSize.height())) {
+            m_buffer = imageOf(m_memory.rows());
         }
         if (m_buffer.isNull()) {
             // Every drawing call on a buffer that is not there would warn, many times a second,
             // while the screen stayed black. One line says why, and the run ends, leaving the
             // desktop to whatever locks or blanks it.
-            fail(noBufferMessage(bufferSize));
+            fail(noBufferMessage(bufferSize.width(), bufferSize.height()));
         }
-        m_buffer.fill(m_backColour);
-        m_ink.reset(m_buffer, m_backColour);
+        m_ink.reset(rowsOf(m_buffer), m_backColour);
     }
 
     [[noreturn]] void fail(const std::string& line) {
@@ -310,6 +327,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         m_buffer = QImage();
         m_presenter.reset();
         m_buffer = std::move(copy);
+        m_ink.moveTo(rowsOf(m_buffer));
         update();
     }
 
@@ -334,7 +352,7 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     // Declared before the buffer, which may lie in its memory, so it goes after it.
     std::unique_ptr<X11ShmPresenter> m_presenter;
     // The buffer's pixels when they do not lie in the presenter's memory.
-    std::unique_ptr<std::uint8_t[]> m_memory;
+    PixelBuffer m_memory;
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
     BufferInk m_ink;
@@ -378,7 +396,7 @@ int QtSaverWindow::scaleWidth() {
 }
 
 void QtSaverWindow::setBackColor(std::int32_t colour) {
-    created().setBackColour(toQRgb(colour));
+    created().setBackColour(toRgb32(colour));
 }
 
 void QtSaverWindow::show() {
@@ -412,8 +430,9 @@ QImage& QtSaverWindow::backBuffer() {
     return created().buffer();
 }
 
-void QtSaverWindow::inked(const CurvePoint* points, int count, int penWidth) {
-    created().inked(points, count, penWidth);
+void QtSaverWindow::polyline(const CurvePoint* points, int count, int penWidth,
+                             std::uint32_t colour) {
+    created().polyline(points, count, penWidth, colour);
 }
 
 QWidget* QtSaverWindow::widget() {

@@ -38,7 +38,7 @@ std::optional<std::string> ForeignWindow::attach() {
         return "there is no window " + hexId(m_window);
     }
     m_depth = geometry->depth;
-    m_size = QSize(geometry->width, geometry->height);
+    m_size = PixelSize{geometry->width, geometry->height};
     std::free(geometry);
     // A drawable that is not a window is a pixmap: nothing would ever show what is drawn on it.
     xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
@@ -78,7 +78,7 @@ std::optional<std::string> ForeignWindow::attach() {
 
 void ForeignWindow::setEventHandler(SaverWindowEvents* /*handler*/) {}
 
-QSize ForeignWindow::querySize() {
+PixelSize ForeignWindow::querySize() {
     xcb_generic_error_t* error = nullptr;
     xcb_get_geometry_reply_t* geometry =
         xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, m_window), &error);
@@ -89,29 +89,29 @@ QSize ForeignWindow::querySize() {
         }
         end(1, "loopster: the window " + hexId(m_window) + " is gone");
     }
-    m_size = QSize(geometry->width, geometry->height);
+    m_size = PixelSize{geometry->width, geometry->height};
     const xcb_window_t root = geometry->root;
     std::free(geometry);
     // The root window's size is the screen's as it is now, which RandR may have changed since
     // the connection's setup was sent.
     geometry = xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, root), nullptr);
     if (geometry != nullptr) {
-        m_screen = QSize(geometry->width, geometry->height);
+        m_screen = PixelSize{geometry->width, geometry->height};
         std::free(geometry);
     }
     return m_size;
 }
 
 int ForeignWindow::scaleHeight() {
-    return querySize().height();
+    return querySize().height;
 }
 
 int ForeignWindow::scaleWidth() {
-    return querySize().width();
+    return querySize().width;
 }
 
 void ForeignWindow::setBackColor(std::int32_t colour) {
-    m_backColour = toQRgb(colour);
+    m_backColour = toRgb32(colour);
 }
 
 void ForeignWindow::show() {}
@@ -128,83 +128,53 @@ void ForeignWindow::close() {}
 // screen (the daemon may make one) would otherwise take gigabytes for pixels nobody sees. The
 // buffer starts at the window's top-left corner, where a window on the screen shows; drawing
 // past its edges is clipped.
-QSize ForeignWindow::bufferSize() const {
-    QSize size = m_size;
-    if (!m_screen.isEmpty()) {
-        size = size.boundedTo(m_screen);
+PixelSize ForeignWindow::bufferSize() const {
+    PixelSize size = m_size;
+    if (!m_screen.empty()) {
+        size.width = std::min(size.width, m_screen.width);
+        size.height = std::min(size.height, m_screen.height);
     }
-    return size.expandedTo(QSize(1, 1));
+    return PixelSize{std::max(size.width, 1), std::max(size.height, 1)};
 }
 
-QImage& ForeignWindow::buffer() {
-    if (m_buffer.size() != bufferSize()) {
+void ForeignWindow::buffer() {
+    const PixelRows rows = m_buffer.rows();
+    if (PixelSize{rows.width, rows.height} != bufferSize()) {
         resizeBuffer(bufferSize());
     }
-    return m_buffer;
 }
 
-void ForeignWindow::resizeBuffer(const QSize& bufferSize) {
-    m_buffer = QImage();
-    m_memory.reset();
-    m_presenter.reset();
-    m_presenter = X11ShmPresenter::create(m_connection, m_window, bufferSize);
-    if (m_presenter) {
-        // The image does not own the shared memory and must not outlive the presenter.
-        m_buffer = QImage(m_presenter->memory(), bufferSize.width(), bufferSize.height(),
-                          bufferSize.width() * static_cast<int>(sizeof(std::uint32_t)),
-                          QImage::Format_RGB32);
-    } else {
-        m_buffer = allocateBuffer(bufferSize, m_memory);
+void ForeignWindow::resizeBuffer(const PixelSize& size) {
+    if (!m_buffer.allocate(size.width, size.height)) {
+        // Drawing on nothing would fail at every frame; one line says why instead.
+        end(1, noBufferMessage(size.width, size.height));
     }
-    if (m_buffer.isNull()) {
-        // Drawing on nothing would warn at every frame; one line says why instead.
-        end(1, noBufferMessage(bufferSize));
-    }
-    m_buffer.fill(m_backColour);
-    m_ink.reset(m_buffer, m_backColour);
+    m_ink.reset(m_buffer.rows(), m_backColour);
     // What the window showed before belongs to its old size or to another program: the first
     // frame puts the whole buffer.
-    m_ink.damage().addChanged(DamageRect{0, 0, m_buffer.width(), m_buffer.height()});
+    m_ink.damage().addChanged(DamageRect{0, 0, size.width, size.height});
 }
 
-void ForeignWindow::settle() {
-    if (m_presenter) {
-        m_presenter->settle();
-    }
-}
-
-QImage& ForeignWindow::backBuffer() {
-    settle();
-    return buffer();
-}
-
-// While the buffer holds nothing else, filling the small boxes around the last polylines' segments
-// takes away every pixel they inked; their tiles go to the window with the frame drawn next, so it
+// While the buffer holds nothing else, drawing the last polylines again in the background takes
+// away every pixel they inked; their tiles go to the window with the frame drawn next, so it
 // never shows the curve half gone.
 void ForeignWindow::cls() {
-    settle();
     buffer();
-    m_ink.clear(m_buffer, m_backColour);
+    m_ink.clear(m_backColour);
 }
 
-void ForeignWindow::inked(const CurvePoint* points, int count, int penWidth) {
-    m_ink.inked(points, count, penWidth);
+void ForeignWindow::polyline(const CurvePoint* points, int count, int penWidth,
+                             std::uint32_t colour) {
+    buffer();
+    m_ink.polyline(points, count, penWidth, colour);
     putChanged();
 }
 
 void ForeignWindow::putChanged() {
     const std::vector<DamageRect>& changed = m_ink.damage().takeChanged();
-    if (changed.empty()) {
-        return;
+    if (!changed.empty()) {
+        putPlain(changed);
     }
-    if (m_presenter) {
-        if (m_presenter->put(changed)) {
-            return;
-        }
-        // The window turned out not to take the shared pixels: carry on in ordinary memory.
-        release();
-    }
-    putPlain(changed);
 }
 
 void ForeignWindow::putPlain(const std::vector<DamageRect>& rects) {
@@ -216,29 +186,32 @@ void ForeignWindow::putPlain(const std::vector<DamageRect>& rects) {
     // A request holds at most this many bytes (BIG-REQUESTS raises it far beyond the 256 KiB of
     // the core protocol); a larger area goes in bands of whole rows.
     const std::size_t header = 32;
-    const std::size_t maxBytes =
-        static_cast<std::size_t>(xcb_get_maximum_request_length(m_connection)) * 4 - header;
-    const QRect whole = m_buffer.rect();
+    // Bands of at most 256 KiB keep the copy of their rows small beside the buffer itself.
+    const std::size_t maxBytes = std::min<std::size_t>(
+        static_cast<std::size_t>(xcb_get_maximum_request_length(m_connection)) * 4 - header,
+        std::size_t{256} * 1024);
+    const PixelRows pixels = m_buffer.rows();
     for (const DamageRect& area : rects) {
-        const QRect rect =
-            QRect(area.left, area.top, area.width(), area.height()).intersected(whole);
-        if (rect.isEmpty()) {
+        const DamageRect rect{std::max(area.left, 0), std::max(area.top, 0),
+                              std::min(area.right, pixels.width),
+                              std::min(area.bottom, pixels.height)};
+        if (rect.empty()) {
             continue;
         }
         const std::size_t rowBytes = static_cast<std::size_t>(rect.width()) * 4;
         const int bandRows = static_cast<int>(std::max<std::size_t>(1, maxBytes / rowBytes));
-        for (int top = rect.top(); top <= rect.bottom(); top += bandRows) {
-            const int rows = std::min(bandRows, rect.bottom() + 1 - top);
+        for (int top = rect.top; top < rect.bottom; top += bandRows) {
+            const int rows = std::min(bandRows, rect.bottom - top);
             m_rows.resize(rowBytes * static_cast<std::size_t>(rows));
             for (int y = 0; y < rows; ++y) {
                 std::memcpy(
                     m_rows.data() + rowBytes * static_cast<std::size_t>(y),
-                    m_buffer.constScanLine(top + y) + static_cast<std::size_t>(rect.left()) * 4,
+                    pixels.pixels + static_cast<std::size_t>(top + y) * pixels.stride + rect.left,
                     rowBytes);
             }
             xcb_put_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc,
                           static_cast<std::uint16_t>(rect.width()),
-                          static_cast<std::uint16_t>(rows), static_cast<std::int16_t>(rect.left()),
+                          static_cast<std::uint16_t>(rows), static_cast<std::int16_t>(rect.left),
                           static_cast<std::int16_t>(top), 0, m_depth,
                           static_cast<std::uint32_t>(m_rows.size()), m_rows.data());
         }
@@ -247,21 +220,15 @@ void ForeignWindow::putPlain(const std::vector<DamageRect>& rects) {
 }
 
 void ForeignWindow::release() {
-    if (!m_presenter) {
-        return;
+    if (m_gc != 0) {
+        xcb_free_gc(m_connection, m_gc);
+        xcb_flush(m_connection);
+        m_gc = 0;
     }
-    // The buffer may lie in the presenter's memory: keep its pixels in ordinary memory.
-    QImage copy = m_buffer.copy();
-    m_buffer = QImage();
-    m_presenter.reset();
-    m_buffer = std::move(copy);
 }
 
 void ForeignWindow::end(int exitCode, const std::string& line) {
-    // Nothing is drawn any more, so the pixels need not be kept.
-    m_buffer = QImage();
-    m_presenter.reset();
-    m_memory.reset();
+    release();
     if (!line.empty()) {
         std::fprintf(stderr, "%s\n", line.c_str());
     }

@@ -6,18 +6,15 @@
 // and with plain image puts otherwise.
 #pragma once
 
-#include <QImage>
-#include <QSize>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/raster/buffer_ink.h"
 #include "core/raster/damage.h"
-#include "hosts/qt/buffer_ink.h"
-#include "hosts/qt/qt_surface.h"
-#include "hosts/x11/x11_shm_presenter.h"
+#include "core/raster/raster_gdi.h"
 #include "seam/process.h"
 #include "seam/saver_window.h"
 
@@ -25,7 +22,15 @@ struct xcb_connection_t;
 
 namespace loopster {
 
-class ForeignWindow final : public SaverWindow, public QtSurface {
+// A size in pixels.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+    bool empty() const { return width <= 0 || height <= 0; }
+    friend bool operator==(const PixelSize&, const PixelSize&) = default;
+};
+
+class ForeignWindow final : public SaverWindow, public RasterSurface {
   public:
     // `connection` must outlive the surface; `process` ends the run when the window goes away.
     ForeignWindow(xcb_connection_t* connection, std::uint32_t window, Process& process);
@@ -52,12 +57,11 @@ class ForeignWindow final : public SaverWindow, public QtSurface {
     void cls() override;
     void close() override;
 
-    QImage& backBuffer() override;
-    // Puts what the polyline inked, and what the clear before it took away, to the window at once.
-    void inked(const CurvePoint* points, int count, int penWidth) override;
+    // Draws on the buffer and puts what the polyline inked, and what the clear before it took
+    // away, to the window at once.
+    void polyline(const CurvePoint* points, int count, int penWidth, std::uint32_t colour) override;
 
-    // Lets go of the shared memory on both sides (the server's attachment and the mapping), so
-    // that nothing outlives the process. The surface draws on in ordinary memory afterwards.
+    // Lets go of what the server holds for the window, so that nothing outlives the process.
     void release();
 
     // Releases everything, writes `line` (when not empty) to stderr and ends the process.
@@ -65,13 +69,12 @@ class ForeignWindow final : public SaverWindow, public QtSurface {
 
   private:
     // Asks the server for the size; a window gone ends the run.
-    QSize querySize();
+    PixelSize querySize();
     // The window's size as last read, bounded by its screen's.
-    QSize bufferSize() const;
+    PixelSize bufferSize() const;
     // Matches the buffer to the size last read.
-    QImage& buffer();
-    void resizeBuffer(const QSize& bufferSize);
-    void settle();
+    void buffer();
+    void resizeBuffer(const PixelSize& bufferSize);
     void putChanged();
     // Ordinary image requests, for servers without shared memory (a remote display).
     void putPlain(const std::vector<DamageRect>& rects);
@@ -80,13 +83,10 @@ class ForeignWindow final : public SaverWindow, public QtSurface {
     std::uint32_t m_window;
     Process& m_process;
     std::uint8_t m_depth = 0;
-    QSize m_size;
+    PixelSize m_size;
     // The size of the window's screen, empty until read.
-    QSize m_screen;
-    std::unique_ptr<X11ShmPresenter> m_presenter;
-    // The buffer's pixels when they do not lie in the presenter's memory.
-    std::unique_ptr<std::uint8_t[]> m_memory;
-    QImage m_buffer;
+    PixelSize m_screen;
+    PixelBuffer m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
     BufferInk m_ink;
     std::uint32_t m_gc = 0;
