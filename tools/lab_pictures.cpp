@@ -182,11 +182,38 @@ PlayedRun playSaver(const SaverRun& run, FrameSink& sink,
     random.seed(run.seed);
 
     SaverServices services{window, gdi, clock, eventLoop, random};
+    services.pin = run.pin ? &*run.pin : nullptr;
     try {
         RunSaver(services, *state);
     } catch (const RunOver&) {
     }
     return {eventLoop.frames, static_cast<int>(clock.now)};
+}
+
+}  // namespace loopster
+
+namespace loopster {
+
+namespace {
+
+class FirstFrame final : public FrameSink {
+  public:
+    void frame(const QImage& image, int /*startMs*/, int /*durationMs*/) override {
+        if (picture.isNull()) {
+            picture = image.copy();
+        }
+    }
+    QImage picture;
+};
+
+}  // namespace
+
+QImage firstFrame(const SaverRun& run) {
+    SaverRun once = run;
+    once.milliseconds = 1;
+    FirstFrame sink;
+    playSaver(once, sink, nullptr);
+    return sink.picture;
 }
 
 }  // namespace loopster

@@ -2,7 +2,10 @@
 #include "core/saver/render_loop.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -35,6 +38,28 @@ void WaitUntilTick(std::uint32_t deadline, Clock& clock, EventLoop& eventLoop) {
         }
         eventLoop.waitForEvents(remaining);
     }
+}
+
+std::optional<FramePin> parseFramePin(const char* value, std::string& problem) {
+    if (value == nullptr || value[0] == '\0') {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const float seed = std::strtof(value, &end);
+    bool good = end != value && *end == ':' && errno == 0 && std::isfinite(seed);
+    long frame = 0;
+    if (good) {
+        const char* digits = end + 1;
+        frame = std::strtol(digits, &end, 10);
+        good = end != digits && *end == '\0' && errno == 0 && frame >= 0 && frame <= 32767;
+    }
+    if (!good) {
+        problem = std::string("LOOPSTER_TEST_PIN holds \"") + value +
+                  "\", which is not SEED:FRAME; the patterns run as usual";
+        return std::nullopt;
+    }
+    return FramePin{seed, static_cast<std::int16_t>(frame)};
 }
 
 void drawFramePolyline(Gdi& gdi, SaverWindow& window, Handle dc, Handle framePen, Handle neutralPen,
@@ -132,6 +157,9 @@ FrameStepper::FrameStepper(SaverServices& services, SaverState& state)
       m_surfaces(services.surfaces != nullptr ? *services.surfaces : m_single),
       m_pattern(std::make_unique<PatternTargets>()) {
     PatternGlobals& globals = m_state.globals;
+    if (m_services.pin != nullptr) {
+        m_services.random.seed(m_services.pin->seed);
+    }
     globals.FrameCount = NewPattern(m_state.genbox, globals, m_services.random);
     m_neutralPen = m_services.gdi.CreatePen(PS_SOLID, 1, kNeutralPenColour);
     globals.StopFlag = 0;
@@ -144,7 +172,11 @@ std::optional<std::uint32_t> FrameStepper::step() {
     // A pattern of no frames draws nothing: the next one follows at once.
     while (!m_laidOut || m_frame >= globals.FrameCount) {
         if (m_laidOut) {
-            globals.FrameCount = NewPattern(m_state.genbox, globals, m_services.random);
+            // A pinned pattern starts again (one without frames gives way, or nothing would
+            // ever be drawn).
+            if (m_services.pin == nullptr || globals.FrameCount <= 0) {
+                globals.FrameCount = NewPattern(m_state.genbox, globals, m_services.random);
+            }
             m_laidOut = false;
             if (globals.StopFlag != 0) {
                 m_services.gdi.DeleteObject(m_neutralPen);
@@ -165,7 +197,14 @@ std::optional<std::uint32_t> FrameStepper::step() {
     if (m_services.surfaces != nullptr && m_frame > 0) {
         followMonitors(m_services, m_surfaces, *m_pattern);
     }
-    return drawFrame(m_frame++, m_services, m_state, *m_pattern, m_neutralPen);
+    // A pinned pattern shows its one frame for as long as the pattern would last, and then
+    // again, never moving on to another pattern.
+    const FramePin* pin = m_services.pin;
+    const std::int16_t frame = m_frame++;
+    const auto shown = static_cast<std::int16_t>(
+        pin != nullptr ? std::min<int>(pin->frame, std::max<int>(globals.FrameCount - 1, 0))
+                       : frame);
+    return drawFrame(shown, m_services, m_state, *m_pattern, m_neutralPen);
 }
 
 void RunSaver(SaverServices& services, SaverState& state) {

@@ -303,8 +303,15 @@ int main(int argc, char** argv) {
     QtConfigView configView(locations.settingsFile, [&process](const std::function<void()>& call) {
         runGuarded(process, call);
     });
-    Platform platform{process, desktop,      files,      clock,     eventLoop,    random,
-                      gdi,     saverWindows, configView, locations, &saverWindows};
+    // Tests hold one pattern and frame still to compare the screen with the lab's picture.
+    std::string pinProblem;
+    const std::optional<FramePin> pin = parseFramePin(std::getenv("LOOPSTER_TEST_PIN"), pinProblem);
+    if (!pinProblem.empty()) {
+        std::fprintf(stderr, "loopster: %s\n", pinProblem.c_str());
+    }
+    Platform platform{process,    desktop,   files,         clock,
+                      eventLoop,  random,    gdi,           saverWindows,
+                      configView, locations, &saverWindows, pin ? &*pin : nullptr};
     const auto state = std::make_unique<SaverState>();
     Config config(configView, files, desktop, process, platform.locations);
 

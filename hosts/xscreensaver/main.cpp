@@ -139,7 +139,14 @@ int main(int argc, char** argv) {
     }
     StandardRandom random;
     RasterGdi gdi(window);
-    HackServices services{process, files, clock, eventLoop, random, gdi, window};
+    // Tests hold one pattern and frame still to compare the screen with the lab's picture.
+    std::string pinProblem;
+    const std::optional<FramePin> pin = parseFramePin(std::getenv("LOOPSTER_TEST_PIN"), pinProblem);
+    if (!pinProblem.empty()) {
+        std::fprintf(stderr, "loopster: %s\n", pinProblem.c_str());
+    }
+    HackServices services{process, files, clock,  eventLoop,
+                          random,  gdi,   window, pin ? &*pin : nullptr};
     const auto state = std::make_unique<SaverState>();
 
     // A fatal run-time error ends the run with the standard message and status 1; the shared
