@@ -190,3 +190,4 @@ screen_is() {
     convert "$2" -depth 8 "ppm:$3" || return 1
     python3 "$private_xvfb_scripts/screenshot.py" same "$1" "$3"
 }
+screen_is_not() { ! screen_is "$@" 2>/dev/null; }
