@@ -2,8 +2,7 @@
 // randomiser makes and a typical one, mapped to the screen of $DISPLAY and drawn frame after frame
 // at 30 frames per second on a full-screen window as the saver does (X11Presenter: the pen's
 // pixels, then the last frame's that this one leaves out). For each curve it prints the pixels of
-// a frame and the CPU per frame of this program and of the X server, whose process id it is given.
-// The pixels are counted with a second list, which this program's time includes:
+// a frame and the CPU per frame of this program and of the X server, whose process id it is given:
 //
 //   present_bench XSERVER_PID [--no-put] [--no-wait]
 //
@@ -116,13 +115,12 @@ int run(int argc, char** argv) {
             if (put) {
                 presenter->clear();
                 presenter->polyline(curve.CurvePoints.data(), count, 2, 0xFFFFC040u);
+                pixels += static_cast<long>(presenter->pixels());
             } else {
                 list.take(taken);
                 list.add(curve.CurvePoints.data(), count, 2);
+                pixels += static_cast<long>(list.points().size());
             }
-            list.take(taken);
-            list.add(curve.CurvePoints.data(), count, 2);
-            pixels += static_cast<long>(list.points().size());
             if (wait) {
                 next += std::chrono::microseconds(33333);
                 std::this_thread::sleep_until(next);

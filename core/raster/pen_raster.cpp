@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -53,21 +54,37 @@ struct ListSink {
     int width;
     int height;
 
-    void pixel(std::int64_t x, std::int64_t y) {
-        const PixelPoint point{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
-        const std::size_t bit = list.index(point);
-        std::uint64_t& word = list.m_plane[bit / 64];
-        const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
-        if ((word & mask) == 0) {
+    void pixel(std::int64_t x, std::int64_t y) { run(y, x, x + 1); }
+
+    // A run's bits are taken a plane word at a time: the new ones are those not set yet.
+    void run(std::int64_t y, std::int64_t left, std::int64_t right) {
+        const auto rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        std::size_t first = rowStart + static_cast<std::size_t>(left);
+        const std::size_t end = rowStart + static_cast<std::size_t>(right);
+        const auto row = static_cast<std::int16_t>(y);
+        while (first < end) {
+            const std::size_t index = first / 64;
+            const std::size_t low = first % 64;
+            const std::size_t stop = std::min(end, (index + 1) * 64);
+            const std::size_t bits = stop - first;
+            const std::uint64_t mask =
+                (bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1) << low;
+            std::uint64_t& word = list.m_plane[index];
+            emit(mask & ~word, index, rowStart, row, list.m_points);
+            if (repeats != nullptr) {
+                emit(mask & word, index, rowStart, row, *repeats);
+            }
             word |= mask;
-            list.m_points.push_back(point);
-        } else if (repeats != nullptr) {
-            repeats->push_back(point);
+            first = stop;
         }
     }
-    void run(std::int64_t y, std::int64_t left, std::int64_t right) {
-        for (std::int64_t x = left; x < right; ++x) {
-            pixel(x, y);
+
+    static void emit(std::uint64_t bits, std::size_t index, std::size_t rowStart, std::int16_t row,
+                     std::vector<PixelPoint>& into) {
+        while (bits != 0) {
+            const std::size_t at = index * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+            into.push_back(PixelPoint{static_cast<std::int16_t>(at - rowStart), row});
+            bits &= bits - 1;
         }
     }
 };
@@ -645,9 +662,15 @@ void PixelList::add(const CurvePoint* points, int count, int penWidth,
 }
 
 void PixelList::take(std::vector<PixelPoint>& into) {
-    for (const PixelPoint point : m_points) {
-        const std::size_t bit = index(point);
-        m_plane[bit / 64] &= ~(std::uint64_t{1} << (bit % 64));
+    // Clearing the plane whole streams through it, which costs less than reaching a word for
+    // every pixel once there are more pixels than an eighth of its words.
+    if (m_points.size() >= m_plane.size() / 8) {
+        std::fill(m_plane.begin(), m_plane.end(), 0);
+    } else {
+        for (const PixelPoint point : m_points) {
+            const std::size_t bit = index(point);
+            m_plane[bit / 64] &= ~(std::uint64_t{1} << (bit % 64));
+        }
     }
     into.swap(m_points);
     m_points.clear();

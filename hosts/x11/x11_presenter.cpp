@@ -157,15 +157,20 @@ void X11Presenter::setForeground(std::uint32_t colour) {
     }
 }
 
-void X11Presenter::sendPoints(const std::vector<PixelPoint>& points) {
+void X11Presenter::sendPoints(const PixelPoint* points, std::size_t count) {
     // PixelPoint is laid out as xcb_point_t: two 16-bit coordinates.
     static_assert(sizeof(PixelPoint) == sizeof(xcb_point_t));
-    for (std::size_t first = 0; first < points.size(); first += m_chunk) {
-        const std::size_t count = std::min(m_chunk, points.size() - first);
+    for (std::size_t first = 0; first < count; first += m_chunk) {
         xcb_poly_point(m_connection, XCB_COORD_MODE_ORIGIN, m_window, m_gc,
-                       static_cast<std::uint32_t>(count),
-                       reinterpret_cast<const xcb_point_t*>(points.data() + first));
+                       static_cast<std::uint32_t>(std::min(m_chunk, count - first)),
+                       reinterpret_cast<const xcb_point_t*>(points + first));
     }
+}
+
+void X11Presenter::send(const Sent& sent) {
+    setForeground(sent.colour);
+    sendPoints(m_shown.points().data() + sent.first, sent.count);
+    sendPoints(sent.repeats.data(), sent.repeats.size());
 }
 
 void X11Presenter::fillWhole() {
@@ -197,14 +202,11 @@ void X11Presenter::polyline(const CurvePoint* points, int count, int penWidth,
     if (!m_filled || m_filledWith != m_background) {
         fillWhole();
     }
-    Sent sent{colour, {}};
-    const std::size_t before = m_shown.points().size();
+    Sent sent{colour, m_shown.points().size(), 0, {}};
     // A second polyline of the frame paints over the first where they cross, as on a buffer.
-    m_shown.add(points, count, penWidth, m_sent.empty() ? nullptr : &sent.points);
-    sent.points.insert(sent.points.end(), m_shown.points().begin() + static_cast<long>(before),
-                       m_shown.points().end());
-    setForeground(colour);
-    sendPoints(sent.points);
+    m_shown.add(points, count, penWidth, m_sent.empty() ? nullptr : &sent.repeats);
+    sent.count = m_shown.points().size() - sent.first;
+    send(sent);
     m_sent.push_back(std::move(sent));
     // Only now, with every pixel of the new frame drawn, do the old ones that it leaves out go.
     if (m_clearPending) {
@@ -215,7 +217,7 @@ void X11Presenter::polyline(const CurvePoint* points, int count, int penWidth,
             }
         }
         setForeground(m_background);
-        sendPoints(m_gone);
+        sendPoints(m_gone.data(), m_gone.size());
         m_old.clear();
         m_clearPending = false;
     }
@@ -235,8 +237,7 @@ void X11Presenter::expose(const DamageRect& area) {
         static_cast<std::uint16_t>(box.width()), static_cast<std::uint16_t>(box.height())};
     xcb_poly_fill_rectangle(m_connection, m_window, m_gc, 1, &rect);
     for (const Sent& sent : m_sent) {
-        setForeground(sent.colour);
-        sendPoints(sent.points);
+        send(sent);
     }
     // The last frame's pixels still waiting to go are gone from the exposed area already, and
     // clearing them again later changes nothing.

@@ -61,16 +61,24 @@ class X11Presenter {
     // pixels again.
     void expose(const DamageRect& area);
 
+    // The pixels of the frame shown, each once.
+    std::size_t pixels() const { return m_shown.points().size(); }
+
   private:
+    // What a polyline sent: its new pixels, a part of the frame's list, and the ones an earlier
+    // polyline of the frame had listed already.
     struct Sent {
         std::uint32_t colour;
-        std::vector<PixelPoint> points;
+        std::size_t first;
+        std::size_t count;
+        std::vector<PixelPoint> repeats;
     };
 
     X11Presenter(xcb_connection_t* connection, std::uint32_t window, std::uint8_t depth);
     void settle();
     void setForeground(std::uint32_t colour);
-    void sendPoints(const std::vector<PixelPoint>& points);
+    void sendPoints(const PixelPoint* points, std::size_t count);
+    void send(const Sent& sent);
     void fence();
     // Fills the whole visible part with the background, which then holds nothing else.
     void fillWhole();
