@@ -29,8 +29,8 @@
 #include "common/error_guard.h"
 #include "core/raster/buffer_ink.h"
 #include "core/raster/damage.h"
-#include "hosts/qt/first_frame.h"
 #include "hosts/posix/posix_environment.h"
+#include "hosts/qt/first_frame.h"
 #include "hosts/qt/qt_desktop.h"
 #include "hosts/qt/timing_log.h"
 #include "hosts/x11/x11_presenter.h"
@@ -163,7 +163,14 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         if (X11Presenter* presenter = direct()) {
             presenter->polyline(points, count, penWidth, colour);
             timingLog("drawn");
-            timingLog("shown");
+            // Until Qt has seen the window exposed nothing drawn shows; the exposure draws the
+            // frame again, and that counts as the frame shown.
+            const QWindow* window = windowHandle();
+            if (window != nullptr && window->isExposed()) {
+                frameShown();
+            } else {
+                m_frameWaiting = true;
+            }
             return;
         }
         m_ink.polyline(points, count, penWidth, colour);
@@ -226,6 +233,10 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
                 for (const QRect& area : event->region()) {
                     presenter->expose(
                         DamageRect{area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+                }
+                if (m_frameWaiting) {
+                    m_frameWaiting = false;
+                    frameShown();
                 }
             }
             return;
