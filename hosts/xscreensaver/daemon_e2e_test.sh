@@ -13,8 +13,9 @@
 # It links no Qt, and with no back buffer it draws a 7680 x 4320 screen in 100 MB of address space.
 set -euo pipefail
 
-hack=${1:?usage: daemon_e2e_test.sh PATH_TO_HACK PATH_TO_LOOPSTER_LAB}
-lab=${2:?usage: daemon_e2e_test.sh PATH_TO_HACK PATH_TO_LOOPSTER_LAB}
+hack=${1:?usage: daemon_e2e_test.sh PATH_TO_HACK [PATH_TO_LOOPSTER_LAB]}
+# Without loopster-lab the pinned frame is not compared with its picture.
+lab=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 # The hack is a plain xcb program: it must not pull in Qt, whose libraries weigh on every start.
@@ -85,7 +86,9 @@ echo "ok: SIGKILL leaves no shared memory behind"
 
 # Held on one pattern and frame (LOOPSTER_TEST_PIN), screen 1 (800 x 600) is loopster-lab's
 # picture of that frame pixel for pixel, with either pen, and stays so while it is drawn again.
-for pen in light heavy; do
+pens=(light heavy)
+[ -n "$lab" ] || { pens=(); echo "note: no loopster-lab given; the pinned frames are not compared"; }
+for pen in "${pens[@]}"; do
     heavy=()
     [ "$pen" = heavy ] && heavy=(--heavy)
     "$lab" still --seed 977.5 --frame 25 --size 800x600 "${heavy[@]}" \
