@@ -4,14 +4,17 @@
 // pixels, then the last frame's that this one leaves out). For each curve it prints the pixels of
 // a frame and the CPU per frame of this program and of the X server, whose process id it is given:
 //
-//   present_bench XSERVER_PID [--no-put] [--no-wait]
+//   present_bench XSERVER_PID [--no-put] [--no-wait] [--clear-first]
 //
-// --no-put leaves the X server out (the pixels are listed, nothing is sent), --no-wait
+// --clear-first sends the last frame's pixels whole in black before this frame's, as a plain
+// clear then draw would (the screen shows no curve in between), to weigh what the presenter's
+// order costs. --no-put leaves the X server out (the pixels are listed, nothing is sent), --no-wait
 // draws the frames one right after the other instead of 30 a second; together they show what the
 // frames cost with warm caches. A measuring program, not a test; bench/present-cost.sh runs it on
 // private Xvfbs.
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +46,31 @@ double cpuNs(const std::string& pid) {
     return total;
 }
 
+// The plain order the presenter avoids: the last frame's pixels whole in black, then this frame's
+// in colour, then the same round trip.
+void clearThenDraw(xcb_connection_t* connection, xcb_window_t window, PixelList& list,
+                   std::vector<PixelPoint>& old, const CurvePoint* points, int count) {
+    static xcb_gcontext_t gc = 0;
+    if (gc == 0) {
+        gc = xcb_generate_id(connection);
+        xcb_create_gc(connection, gc, window, 0, nullptr);
+    }
+    list.take(old);
+    list.add(points, count, 2);
+    const auto send = [&](std::uint32_t colour, const std::vector<PixelPoint>& pixels) {
+        xcb_change_gc(connection, gc, XCB_GC_FOREGROUND, &colour);
+        for (std::size_t first = 0; first < pixels.size(); first += 60000) {
+            xcb_poly_point(
+                connection, XCB_COORD_MODE_ORIGIN, window, gc,
+                static_cast<std::uint32_t>(std::min<std::size_t>(60000, pixels.size() - first)),
+                reinterpret_cast<const xcb_point_t*>(pixels.data() + first));
+        }
+    };
+    send(0, old);
+    send(0xFFC040u, list.points());
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
 // A curve's frames, drawn at the given gears.
 struct Curve {
     const char* name;
@@ -53,15 +81,19 @@ struct Curve {
 int run(int argc, char** argv) {
     bool put = true;
     bool wait = true;
+    bool clearFirst = false;
     bool understood = argc >= 2;
     for (int k = 2; k < argc; ++k) {
         const std::string flag = argv[k];
         put = put && flag != "--no-put";
+        clearFirst = clearFirst || flag == "--clear-first";
         wait = wait && flag != "--no-wait";
-        understood = understood && (flag == "--no-put" || flag == "--no-wait");
+        understood =
+            understood && (flag == "--no-put" || flag == "--no-wait" || flag == "--clear-first");
     }
     if (!understood) {
-        std::fprintf(stderr, "usage: present_bench XSERVER_PID [--no-put] [--no-wait]\n");
+        std::fprintf(stderr,
+                     "usage: present_bench XSERVER_PID [--no-put] [--no-wait] [--clear-first]\n");
         return 2;
     }
     const std::string server = argv[1];
@@ -112,7 +144,10 @@ int run(int argc, char** argv) {
         for (std::size_t j = 0; j < frames; ++j) {
             const CurveBuffer& curve = *curves[j % curves.size()];
             const int count = curve.PointCount + 1;
-            if (put) {
+            if (put && clearFirst) {
+                clearThenDraw(connection, window, list, taken, curve.CurvePoints.data(), count);
+                pixels += static_cast<long>(list.points().size());
+            } else if (put) {
                 presenter->clear();
                 presenter->polyline(curve.CurvePoints.data(), count, 2, 0xFFFFC040u);
                 pixels += static_cast<long>(presenter->pixels());

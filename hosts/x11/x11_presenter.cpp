@@ -187,8 +187,12 @@ void X11Presenter::clear() {
     settle();
     // This frame's pixels become the last frame's; a clear with no polyline since the last one
     // keeps those it has yet to take away.
-    m_shown.take(m_gone);
-    m_old.insert(m_old.end(), m_gone.begin(), m_gone.end());
+    if (m_old.empty()) {
+        m_shown.take(m_old);
+    } else {
+        m_shown.take(m_gone);
+        m_old.insert(m_old.end(), m_gone.begin(), m_gone.end());
+    }
     m_sent.clear();
     m_clearPending = true;
     // A new background, or a window that shows something else, is filled whole.
@@ -210,14 +214,15 @@ void X11Presenter::polyline(const CurvePoint* points, int count, int penWidth,
     m_sent.push_back(std::move(sent));
     // Only now, with every pixel of the new frame drawn, do the old ones that it leaves out go.
     if (m_clearPending) {
-        m_gone.clear();
+        // Those the new frame inks are dropped from the list in place.
+        std::size_t kept = 0;
         for (const PixelPoint point : m_old) {
             if (!m_shown.contains(point)) {
-                m_gone.push_back(point);
+                m_old[kept++] = point;
             }
         }
         setForeground(m_background);
-        sendPoints(m_gone.data(), m_gone.size());
+        sendPoints(m_old.data(), kept);
         m_old.clear();
         m_clearPending = false;
     }
