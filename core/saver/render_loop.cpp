@@ -2,10 +2,7 @@
 #include "core/saver/render_loop.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
 #include <cstddef>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -38,28 +35,6 @@ void WaitUntilTick(std::uint32_t deadline, Clock& clock, EventLoop& eventLoop) {
         }
         eventLoop.waitForEvents(remaining);
     }
-}
-
-std::optional<FramePin> parseFramePin(const char* value, std::string& problem) {
-    if (value == nullptr || value[0] == '\0') {
-        return std::nullopt;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const float seed = std::strtof(value, &end);
-    bool good = end != value && *end == ':' && errno == 0 && std::isfinite(seed);
-    long frame = 0;
-    if (good) {
-        const char* digits = end + 1;
-        frame = std::strtol(digits, &end, 10);
-        good = end != digits && *end == '\0' && errno == 0 && frame >= 0 && frame <= 32767;
-    }
-    if (!good) {
-        problem = std::string("LOOPSTER_TEST_PIN holds \"") + value +
-                  "\", which is not SEED:FRAME; the patterns run as usual";
-        return std::nullopt;
-    }
-    return FramePin{seed, static_cast<std::int16_t>(frame)};
 }
 
 void drawFramePolyline(Gdi& gdi, SaverWindow& window, Handle dc, Handle framePen, Handle neutralPen,
