@@ -5,8 +5,7 @@
 #
 #   bench/hack-perf.sh [PATH_TO_HACK] [SECONDS]
 #
-# Defaults: build/linux-release/hosts/xscreensaver/loopster, 20 seconds. LOOPSTER_NO_SHM_PUT=1
-# in the environment measures the plain image puts instead of shared memory.
+# Defaults: build/linux-release/hosts/xscreensaver/loopster, 20 seconds.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)

@@ -4,15 +4,12 @@
 // frame's work on the back buffer, the tracker's tiles.
 #include <benchmark/benchmark.h>
 
-#include <QImage>
-
 #include <memory>
 #include <vector>
 
 #include "bench/bench_animation.h"
+#include "core/raster/buffer_ink.h"
 #include "core/raster/pen_raster.h"
-#include "hosts/qt/buffer_ink.h"
-#include "hosts/qt/qt_gdi.h"
 
 namespace loopster {
 namespace {
@@ -44,17 +41,15 @@ BENCHMARK(BM_CurveDrawAndClear)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 void BM_CurveFrameInBuffer(benchmark::State& state) {
     const int penWidth = static_cast<int>(state.range(0));
     const std::vector<std::unique_ptr<CurveBuffer>> curves = densestFrames();
-    QImage buffer(1920, 1080, QImage::Format_RGB32);
-    buffer.fill(0xFF000000u);
+    PixelBuffer buffer;
+    buffer.allocate(1920, 1080);
     BufferInk ink;
-    ink.reset(buffer, 0xFF000000u);
-    const PixelRows rows = rowsOf(buffer);
+    ink.reset(buffer.rows(), 0xFF000000u);
     std::size_t index = 0;
     for (auto _ : state) {
         const CurveBuffer& curve = *curves[index];
-        ink.clear(buffer, 0xFF000000u);
-        drawPolyline(rows, curve.CurvePoints.data(), curve.PointCount + 1, penWidth, 0xFFFFC040u);
-        ink.inked(curve.CurvePoints.data(), curve.PointCount + 1, penWidth);
+        ink.clear(0xFF000000u);
+        ink.polyline(curve.CurvePoints.data(), curve.PointCount + 1, penWidth, 0xFFFFC040u);
         benchmark::DoNotOptimize(ink.damage().takeChanged().data());
         benchmark::ClobberMemory();
         index = (index + 1) % curves.size();

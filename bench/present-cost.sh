@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # What putting frames to an X window costs, the same frames every time: runs bench/present_bench
-# (the densest and a typical curve, 30 fps, two-pixel pen, through the saver's shared-memory put)
+# (the densest and a typical curve, 30 fps, two-pixel pen, drawn as the saver's X11 presenter does)
 # on a private Xvfb of each size. A measuring script, not a test: it asserts nothing.
 #
 #   bench/present-cost.sh [PRESENT_BENCH [--no-put] [--no-wait]]

@@ -28,9 +28,9 @@ set(LOOPSTER_LAYER_core/program_DEPS common seam core/pattern core/geometry core
 
 # The hosts, each implementing the seam, and the programs beside them.
 set(LOOPSTER_LAYER_hosts/posix_DEPS common seam)
-set(LOOPSTER_LAYER_hosts/x11_DEPS common core/raster hosts/posix)
+set(LOOPSTER_LAYER_hosts/x11_DEPS common core/raster)
 set(LOOPSTER_LAYER_hosts/qt_DEPS core/program hosts/posix hosts/x11)
-set(LOOPSTER_LAYER_hosts/xscreensaver_DEPS hosts/qt)
+set(LOOPSTER_LAYER_hosts/xscreensaver_DEPS core/program hosts/posix hosts/x11)
 set(LOOPSTER_LAYER_hosts/win32_DEPS core/program core/raster)
 set(LOOPSTER_LAYER_hosts/web_DEPS core/program core/raster)
 set(LOOPSTER_LAYER_tools_DEPS core/program hosts/qt)

@@ -123,7 +123,8 @@ for page in man1/loopster.1.gz man1/loopster-xscreensaver-add.1.gz man1/loopster
 done
 echo "ok: the dialog XML, the desktop entries and the manual pages read cleanly"
 
-"$here/../hosts/xscreensaver/daemon_e2e_test.sh" "$root/usr/libexec/xscreensaver/loopster"
+"$here/../hosts/xscreensaver/daemon_e2e_test.sh" "$root/usr/libexec/xscreensaver/loopster" \
+    "$root/usr/bin/loopster-lab"
 echo "ok: the packaged hack runs under the daemon"
 "$here/../hosts/xscreensaver/add_to_list_test.sh" "$root/usr/bin/loopster-xscreensaver-add" \
     "$root/usr/libexec/xscreensaver/loopster"

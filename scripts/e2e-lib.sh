@@ -182,3 +182,12 @@ ink_in() {
 shoot() {
     import -display "${2:-$DISPLAY}" -window root -depth 8 "ppm:$1" 2>/dev/null
 }
+
+# True when the screen (DISPLAY, or $4 such as :5.1) shows exactly the PNG $2 pixel for pixel;
+# $1 and $3 are scratch files. What differs is said on stderr.
+screen_is() {
+    shoot "$1" "${4:-}" || return 1
+    convert "$2" -depth 8 "ppm:$3" || return 1
+    python3 "$private_xvfb_scripts/screenshot.py" same "$1" "$3"
+}
+screen_is_not() { ! screen_is "$@" 2>/dev/null; }

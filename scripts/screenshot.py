@@ -11,6 +11,7 @@ for the end-to-end tests. Each check ends with status 0 when it holds and 1 when
                                    at least PERCENT % of the rectangle's pixels are black
   thickness FILE                   prints the share of inked pixels with an inked neighbour on
                                    both axes (about 0 for a one-pixel line, most for two pixels)
+  same FILE OTHER                  the two pictures are equal pixel for pixel
 """
 import sys
 
@@ -80,7 +81,8 @@ def thickness(path):
 
 
 def main(argv):
-    check, path, numbers = argv[1], argv[2], [int(a) for a in argv[3:] if a != "any"]
+    check, path = argv[1], argv[2]
+    numbers = [int(a) for a in argv[3:] if a != "any"] if check != "same" else []
     if check == "centre":
         return spans_centre(*ink_box(path))
     if check == "ink":
@@ -102,6 +104,22 @@ def main(argv):
             row = pixels[(y * full_width + left) * 3:(y * full_width + left + width) * 3]
             black += sum(1 for i in range(0, len(row), 3) if row[i:i + 3] == b"\0\0\0")
         return black * 100 >= percent * width * height
+    if check == "same":
+        # Two pictures of one size, pixel for pixel; what differs is said on stderr.
+        first, second = read_ppm(path), read_ppm(argv[3])
+        if first[:2] != second[:2]:
+            print(f"sizes differ: {first[0]}x{first[1]} and {second[0]}x{second[1]}",
+                  file=sys.stderr)
+            return False
+        width, a, b = first[0], first[2], second[2]
+        if a == b:
+            return True
+        differing = [i // 3 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3]]
+        x, y = differing[0] % width, differing[0] // width
+        print(f"{len(differing)} pixels differ, the first at {x},{y}: "
+              f"{a[differing[0] * 3:differing[0] * 3 + 3].hex()} and "
+              f"{b[differing[0] * 3:differing[0] * 3 + 3].hex()}", file=sys.stderr)
+        return False
     if check == "thickness":
         print(f"{thickness(path):.2f}")
         return True

@@ -10,10 +10,10 @@
 #include "core/geometry/pixel_mapping.h"
 #include "core/pattern/pattern_globals.h"
 #include "core/pattern/standard_random.h"
+#include "core/raster/buffer_ink.h"
+#include "core/raster/raster_gdi.h"
 #include "core/saver/render_loop.h"
 #include "core/saver/saver_state.h"
-#include "hosts/qt/qt_gdi.h"
-#include "hosts/qt/qt_surface.h"
 
 namespace loopster {
 
@@ -21,29 +21,43 @@ namespace {
 
 // A window that is only an image: the render loop clears and draws it like the saver window, and
 // nothing ever shows it.
-class ImageWindow final : public SaverWindow, public QtSurface {
+class ImageWindow final : public SaverWindow, public RasterSurface {
   public:
     explicit ImageWindow(QSize size) : m_image(size, QImage::Format_RGB32) {
-        m_image.fill(m_background);
+        m_ink.reset(rows(), m_background);
     }
 
     void setEventHandler(SaverWindowEvents* /*handler*/) override {}
     int scaleHeight() override { return m_image.height(); }
     int scaleWidth() override { return m_image.width(); }
-    void setBackColor(std::int32_t colour) override { m_background = toQRgb(colour); }
+    void setBackColor(std::int32_t colour) override { m_background = toRgb32(colour); }
     void show() override {}
     Handle hDC() override { return kDeviceContext; }
-    void cls() override { m_image.fill(m_background); }
+    void cls() override {
+        m_ink.moveTo(rows());
+        m_ink.clear(m_background);
+    }
     void close() override {}
+    void polyline(const CurvePoint* points, int count, int penWidth,
+                  std::uint32_t colour) override {
+        m_ink.moveTo(rows());
+        m_ink.polyline(points, count, penWidth, colour);
+    }
 
-    QImage& backBuffer() override { return m_image; }
-    // Frames are taken whole, so which areas a call inked does not matter here.
-    void inked(const CurvePoint* /*points*/, int /*count*/, int /*penWidth*/) override {}
+    const QImage& image() const { return m_image; }
 
   private:
+    // The image's pixels, copied first when a frame handed out before still shares them.
+    PixelRows rows() {
+        return PixelRows{reinterpret_cast<std::uint32_t*>(m_image.bits()),
+                         static_cast<std::size_t>(m_image.bytesPerLine()) / sizeof(std::uint32_t),
+                         m_image.width(), m_image.height()};
+    }
+
     static constexpr Handle kDeviceContext = 0x10;
     QImage m_image;
     std::uint32_t m_background = 0xFF000000u;
+    BufferInk m_ink;
 };
 
 // Thrown from the event loop when the run's time is up: the render loop itself never returns.
@@ -73,7 +87,7 @@ class CapturingEventLoop final : public EventLoop {
         // The lab's runs last seconds, far below the tick's wrap.
         const int start = static_cast<int>(m_clock.now);
         const int end = start + timeoutMs;
-        m_sink.frame(m_window.backBuffer(), start, end - start);
+        m_sink.frame(m_window.image(), start, end - start);
         ++frames;
         m_clock.now = static_cast<std::uint32_t>(end);
         if (m_progress) {
@@ -97,7 +111,7 @@ class CapturingEventLoop final : public EventLoop {
 // Draws one polyline with the render loop's own frame drawing, between the pens it makes.
 void drawLikeTheLoop(ImageWindow& window, const CurveBuffer& mapped, int lineWidth,
                      std::int32_t colour) {
-    QtGdi gdi(window);
+    RasterGdi gdi(window);
     const Handle neutralPen = gdi.CreatePen(PS_SOLID, 1, kNeutralPenColour);
     const Handle framePen = gdi.CreatePen(PS_SOLID, lineWidth, colour);
     window.setBackColor(0);
@@ -123,13 +137,13 @@ std::unique_ptr<CurveBuffer> mappedCurve(const FrameRecord& record, QSize size) 
 QImage drawnFrame(const CurveBuffer& mapped, QSize size, int lineWidth, std::int32_t colour) {
     ImageWindow window(size);
     drawLikeTheLoop(window, mapped, lineWidth, colour);
-    return window.backBuffer();
+    return window.image().copy();
 }
 
 std::string svgFrame(const CurveBuffer& mapped, QSize size, int lineWidth, std::int32_t colour) {
     const std::string width = std::to_string(size.width());
     const std::string height = std::to_string(size.height());
-    const QString stroke = QColor::fromRgb(toQRgb(colour)).name(QColor::HexRgb);
+    const QString stroke = QColor::fromRgb(toRgb32(colour)).name(QColor::HexRgb);
     std::string svg =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
@@ -151,7 +165,7 @@ std::string svgFrame(const CurveBuffer& mapped, QSize size, int lineWidth, std::
 PlayedRun playSaver(const SaverRun& run, FrameSink& sink,
                     const std::function<void(int ms)>& progress) {
     ImageWindow window(run.size);
-    QtGdi gdi(window);
+    RasterGdi gdi(window);
     VirtualClock clock;
     CapturingEventLoop eventLoop(window, clock, sink, run.milliseconds, progress);
     StandardRandom random;
@@ -168,11 +182,38 @@ PlayedRun playSaver(const SaverRun& run, FrameSink& sink,
     random.seed(run.seed);
 
     SaverServices services{window, gdi, clock, eventLoop, random};
+    services.pin = run.pin ? &*run.pin : nullptr;
     try {
         RunSaver(services, *state);
     } catch (const RunOver&) {
     }
     return {eventLoop.frames, static_cast<int>(clock.now)};
+}
+
+}  // namespace loopster
+
+namespace loopster {
+
+namespace {
+
+class FirstFrame final : public FrameSink {
+  public:
+    void frame(const QImage& image, int /*startMs*/, int /*durationMs*/) override {
+        if (picture.isNull()) {
+            picture = image.copy();
+        }
+    }
+    QImage picture;
+};
+
+}  // namespace
+
+QImage firstFrame(const SaverRun& run) {
+    SaverRun once = run;
+    once.milliseconds = 1;
+    FirstFrame sink;
+    playSaver(once, sink, nullptr);
+    return sink.picture;
 }
 
 }  // namespace loopster

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/geometry/curve_tracer.h"
 #include "core/pattern/frame_table.h"
+#include "core/saver/render_loop.h"
 
 namespace loopster {
 
@@ -39,6 +41,9 @@ struct SaverRun {
     QSize size;
     std::int16_t frameRate = 30;
     int lineWidth = 1;
+    // When set, the run holds this pattern and frame still, as the saver does under the test
+    // switch LOOPSTER_TEST_PIN (its seed then stands in for `seed`).
+    std::optional<FramePin> pin;
 };
 
 struct PlayedRun {
@@ -53,5 +58,9 @@ struct PlayedRun {
 // hears the virtual time after each frame.
 PlayedRun playSaver(const SaverRun& run, FrameSink& sink,
                     const std::function<void(int ms)>& progress);
+
+// The first frame that the saver shows of a run: with `run.pin`, the pinned frame exactly as the
+// saver and the hack show it under LOOPSTER_TEST_PIN at that size and pen.
+QImage firstFrame(const SaverRun& run);
 
 }  // namespace loopster

@@ -49,6 +49,7 @@ constexpr const char* kUsage =
     "                    --out F.png|F.svg\n"
     "       loopster-lab animate --seed S --seconds T --size WxH [--fps N] [--heavy]\n"
     "                    --out F.webp|F.gif\n"
+    "       loopster-lab still --seed S --frame F --size WxH [--heavy] --out F.png\n"
     "       loopster-lab --help | --version\n"
     "\n"
     "The pattern engine of the loopster screen saver on the command line; results are JSON.\n"
@@ -63,6 +64,8 @@ constexpr const char* kUsage =
     "            + 65536 * blue (default 16777215, white), width the pen in pixels (default 1)\n"
     "  animate   T seconds (0.001 to 3600) of the saver's own patterns and frames from seed S\n"
     "            at its frame rate (N from 5 to 100, default 30), heavy meaning two-pixel lines\n"
+    "  still     frame F of the first pattern from seed S, drawn by the saver's render loop:\n"
+    "            what the saver and the hack show under LOOPSTER_TEST_PIN=S:F at that size\n"
     "See loopster-lab(1) for the fields of the results.\n";
 
 struct UsageError {
@@ -510,6 +513,47 @@ void animate(const std::vector<std::string_view>& args) {
               << ", \"milliseconds\": " << played.milliseconds << "}\n";
 }
 
+void still(const std::vector<std::string_view>& args) {
+    std::optional<double> seed;
+    std::optional<long long> frame;
+    std::optional<QSize> size;
+    std::optional<std::pair<std::string, std::string>> out;
+    SaverRun run;
+    for (const auto& [name, value] :
+         options(args, 0, {"--seed", "--frame", "--size", "--out"}, {"--heavy"})) {
+        if (name == "--seed") {
+            seed = numberArg(value, "--seed");
+        } else if (name == "--frame") {
+            frame = integerArg(value, "--frame", 0, 32767);
+        } else if (name == "--size") {
+            size = sizeArg(value);
+        } else if (name == "--heavy") {
+            run.lineWidth = 2;
+        } else {
+            out = outputArg(value, {"png"});
+        }
+    }
+    if (!seed || !frame || !size || !out) {
+        throw UsageError{"still needs --seed S, --frame F, --size WxH and --out F.png"};
+    }
+    run.seed = static_cast<float>(*seed);
+    run.size = *size;
+    run.pin = FramePin{run.seed, static_cast<std::int16_t>(*frame)};
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!firstFrame(run).save(&buffer, "PNG")) {
+        throw EncodeError("PNG: the picture could not be encoded");
+    }
+    OutputFile file(out->first);
+    file.write(png.constData(), static_cast<std::size_t>(png.size()));
+    file.commit();
+    std::cout << "{\"out\": " << jsonText(out->first) << ", \"width\": " << run.size.width()
+              << ", \"height\": " << run.size.height() << ", \"seed\": " << run.seed
+              << ", \"frame\": " << *frame << "}\n";
+}
+
 int run(int argc, char** argv) {
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.empty()) {
@@ -535,6 +579,8 @@ int run(int argc, char** argv) {
             patterns(args);
         } else if (command == "render") {
             render(args);
+        } else if (command == "still") {
+            still(args);
         } else if (command == "animate") {
             animate(args);
         } else {

@@ -438,7 +438,7 @@ class CommandLine(unittest.TestCase):
         synopsis = page.split("SYNOPSIS")[1].split("DESCRIPTION")[0]
         commands = lambda text: set(re.findall(r"loopster-lab\s+(\w+)", text))
         self.assertEqual(commands(out), commands(synopsis))
-        self.assertEqual(commands(out), {"curve", "frame", "patterns", "render", "animate"})
+        self.assertEqual(commands(out), {"curve", "frame", "patterns", "render", "animate", "still"})
         code, out, err = lab("--version")
         self.assertEqual((code, err), (0, ""))
         self.assertRegex(out, r"^loopster-lab \d+\.\d+\.\d+\n$")

@@ -78,7 +78,8 @@ void Main(Platform& platform, SaverState& state, Config& config) {
     Screeen screeen(platform.saverWindow, process);
     platform.saverWindow.setEventHandler(&screeen);
     SaverServices services{platform.saverWindow, platform.gdi,    platform.clock,
-                           platform.eventLoop,   platform.random, platform.saverSurfaces};
+                           platform.eventLoop,   platform.random, platform.saverSurfaces,
+                           platform.pin};
     RunSaver(services, state);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/error_guard.h"
+#include "core/saver/render_loop.h"
 #include "core/saver/saver_state.h"
 #include "core/saver/saver_surfaces.h"
 #include "core/settings/config.h"
@@ -33,6 +34,8 @@ struct Platform {
     // One saver window per monitor, when the platform makes them; `saverWindow` is then the set
     // seen as one window, which the exit rules close.
     SaverSurfaces* saverSurfaces = nullptr;
+    // Set only by tests (LOOPSTER_TEST_PIN): the pattern and frame to hold still.
+    const FramePin* pin = nullptr;
 };
 
 // What a command line starts. Case-sensitive: "/c" followed by anything opens the dialog, exactly

@@ -160,7 +160,7 @@ void RunHack(HackServices& services, const std::string& settingsFile, const Hack
     // No input handler: the daemon takes the input and ends the hack with a signal.
     services.window.setEventHandler(nullptr);
     SaverServices saver{services.window, services.gdi, services.clock, services.eventLoop,
-                        services.random};
+                        services.random, nullptr,      services.pin};
     RunSaver(saver, state);
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/saver/render_loop.h"
 #include "core/saver/saver_state.h"
 #include "seam/clock.h"
 #include "seam/files.h"
@@ -61,6 +62,8 @@ struct HackServices {
     Random& random;
     Gdi& gdi;
     SaverWindow& window;
+    // Set only by tests (LOOPSTER_TEST_PIN): the pattern and frame to hold still.
+    const FramePin* pin = nullptr;
 };
 
 // Sets the start values from the settings file at `settingsFile` (when it exists) and the options'

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -25,17 +26,82 @@ int64_t ceilDiv(int64_t value, int64_t divisor) {
     return quotient * divisor < value ? quotient + 1 : quotient;
 }
 
-void fillRun(const PixelRows& rows, int64_t y, int64_t left, int64_t right, std::uint32_t colour) {
-    if (y < 0 || y >= rows.height) {
+// Where the pen's pixels go: a sink has the size it clips to (`width`, `height`) and takes runs of
+// a row (`run(y, left, right)`, right outside) and single pixels (`pixel(x, y)`), all inside it.
+// The pixels of a polyline are the same whichever sink takes them.
+struct BufferSink {
+    const PixelRows& rows;
+    std::uint32_t colour;
+    int width;
+    int height;
+
+    void run(int64_t y, int64_t left, int64_t right) {
+        std::uint32_t* const row = rows.pixels + static_cast<std::size_t>(y) * rows.stride;
+        std::fill(row + left, row + right, colour);
+    }
+    void pixel(int64_t x, int64_t y) {
+        rows.pixels[static_cast<std::size_t>(y) * rows.stride + static_cast<std::size_t>(x)] =
+            colour;
+    }
+};
+
+}  // namespace
+
+// Lists each pixel once: the plane's bit says whether it is listed already.
+struct ListSink {
+    PixelList& list;
+    std::vector<PixelPoint>* repeats;
+    int width;
+    int height;
+
+    void pixel(std::int64_t x, std::int64_t y) { run(y, x, x + 1); }
+
+    // A run's bits are taken a plane word at a time: the new ones are those not set yet.
+    void run(std::int64_t y, std::int64_t left, std::int64_t right) {
+        const auto rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        std::size_t first = rowStart + static_cast<std::size_t>(left);
+        const std::size_t end = rowStart + static_cast<std::size_t>(right);
+        const auto row = static_cast<std::int16_t>(y);
+        while (first < end) {
+            const std::size_t index = first / 64;
+            const std::size_t low = first % 64;
+            const std::size_t stop = std::min(end, (index + 1) * 64);
+            const std::size_t bits = stop - first;
+            const std::uint64_t mask =
+                (bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1) << low;
+            std::uint64_t& word = list.m_plane[index];
+            emit(mask & ~word, index, rowStart, row, list.m_points);
+            if (repeats != nullptr) {
+                emit(mask & word, index, rowStart, row, *repeats);
+            }
+            word |= mask;
+            first = stop;
+        }
+    }
+
+    static void emit(std::uint64_t bits, std::size_t index, std::size_t rowStart, std::int16_t row,
+                     std::vector<PixelPoint>& into) {
+        while (bits != 0) {
+            const std::size_t at = index * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+            into.push_back(PixelPoint{static_cast<std::int16_t>(at - rowStart), row});
+            bits &= bits - 1;
+        }
+    }
+};
+
+namespace {
+
+template <typename Sink>
+void fillRun(Sink& sink, int64_t y, int64_t left, int64_t right) {
+    if (y < 0 || y >= sink.height) {
         return;
     }
     left = std::max<int64_t>(left, 0);
-    right = std::min<int64_t>(right, rows.width);
+    right = std::min<int64_t>(right, sink.width);
     if (left >= right) {
         return;
     }
-    std::uint32_t* const row = rows.pixels + static_cast<std::size_t>(y) * rows.stride;
-    std::fill(row + left, row + right, colour);
+    sink.run(y, left, right);
 }
 
 // The octants of a segment's direction, numbered clockwise from the positive x axis with y
@@ -60,11 +126,11 @@ int octantOf(int64_t dx, int64_t dy) {
 // error term, started at 2 minor - major, has passed zero (or reached it, with the bias). The
 // bias, 0 or 1, is how the system breaks the ties of an exact midpoint, by octant. Only the steps
 // that land in the buffer are walked.
-void stepSegment(const PixelRows& rows, bool xMajor, int64_t majorStart, int majorDir,
-                 int64_t minorStart, int minorDir, int64_t major, int64_t minor, int bias,
-                 std::uint32_t colour) {
-    const int64_t majorSize = xMajor ? rows.width : rows.height;
-    const int64_t minorSize = xMajor ? rows.height : rows.width;
+template <typename Sink>
+void stepSegment(Sink& sink, bool xMajor, int64_t majorStart, int majorDir, int64_t minorStart,
+                 int minorDir, int64_t major, int64_t minor, int bias) {
+    const int64_t majorSize = xMajor ? sink.width : sink.height;
+    const int64_t minorSize = xMajor ? sink.height : sink.width;
     int64_t first = 0;
     int64_t last = major - 1;
     if (majorDir > 0) {
@@ -94,45 +160,47 @@ void stepSegment(const PixelRows& rows, bool xMajor, int64_t majorStart, int maj
     }
     const int64_t steps = floorDiv(2 * minor * first + major + bias - 1, 2 * major);
     int64_t error = 2 * minor - major + 2 * minor * first - 2 * major * steps;
-    const int64_t x = xMajor ? majorStart + majorDir * first : minorStart + minorDir * steps;
-    const int64_t y = xMajor ? minorStart + minorDir * steps : majorStart + majorDir * first;
-    const auto stride = static_cast<std::ptrdiff_t>(rows.stride);
-    const std::ptrdiff_t majorStep = xMajor ? majorDir : majorDir * stride;
-    const std::ptrdiff_t minorStep = xMajor ? minorDir * stride : minorDir;
+    int64_t x = xMajor ? majorStart + majorDir * first : minorStart + minorDir * steps;
+    int64_t y = xMajor ? minorStart + minorDir * steps : majorStart + majorDir * first;
+    const int64_t majorX = xMajor ? majorDir : 0;
+    const int64_t majorY = xMajor ? 0 : majorDir;
+    const int64_t minorX = xMajor ? 0 : minorDir;
+    const int64_t minorY = xMajor ? minorDir : 0;
     const int64_t stepped = 2 * minor - 2 * major;
     const int64_t straight = 2 * minor;
-    std::uint32_t* pixel = rows.pixels + y * stride + x;
     for (int64_t k = first; k <= last; ++k) {
-        *pixel = colour;
+        sink.pixel(x, y);
         if (error + bias > 0) {
-            pixel += minorStep;
+            x += minorX;
+            y += minorY;
             error += stepped;
         } else {
             error += straight;
         }
-        pixel += majorStep;
+        x += majorX;
+        y += majorY;
     }
 }
 
-void thinSegment(const PixelRows& rows, CurvePoint from, CurvePoint to, std::uint32_t colour) {
+template <typename Sink>
+void thinSegment(Sink& sink, CurvePoint from, CurvePoint to) {
     // Level and upright segments are runs from the first point up to the last, which they leave
     // out.
     if (from.y == to.y) {
         const int64_t left = from.x <= to.x ? int64_t{from.x} : int64_t{to.x} + 1;
         const int64_t right = from.x <= to.x ? int64_t{to.x} : int64_t{from.x} + 1;
-        fillRun(rows, from.y, left, right, colour);
+        fillRun(sink, from.y, left, right);
         return;
     }
     if (from.x == to.x) {
-        if (from.x < 0 || from.x >= rows.width) {
+        if (from.x < 0 || from.x >= sink.width) {
             return;
         }
         const int64_t top = from.y <= to.y ? int64_t{from.y} : int64_t{to.y} + 1;
         const int64_t bottom = from.y <= to.y ? int64_t{to.y} : int64_t{from.y} + 1;
-        for (int64_t y = std::max<int64_t>(top, 0); y < std::min<int64_t>(bottom, rows.height);
+        for (int64_t y = std::max<int64_t>(top, 0); y < std::min<int64_t>(bottom, sink.height);
              ++y) {
-            rows.pixels[static_cast<std::size_t>(y) * rows.stride +
-                        static_cast<std::size_t>(from.x)] = colour;
+            sink.pixel(from.x, y);
         }
         return;
     }
@@ -149,9 +217,9 @@ void thinSegment(const PixelRows& rows, CurvePoint from, CurvePoint to, std::uin
     const int64_t ax = std::abs(dx);
     const int64_t ay = std::abs(dy);
     if (xMajor) {
-        stepSegment(rows, true, from.x, xDir, from.y, yDir, ax, ay, bias, colour);
+        stepSegment(sink, true, from.x, xDir, from.y, yDir, ax, ay, bias);
     } else {
-        stepSegment(rows, false, from.y, yDir, from.x, xDir, ay, ax, bias, colour);
+        stepSegment(sink, false, from.y, yDir, from.x, xDir, ay, ax, bias);
     }
 }
 
@@ -216,11 +284,10 @@ std::vector<EndRow> roundEnd(int width) {
     return rows;
 }
 
-void fillEnd(const PixelRows& rows, const std::vector<EndRow>& end, CurvePoint at,
-             std::uint32_t colour) {
+template <typename Sink>
+void fillEnd(Sink& sink, const std::vector<EndRow>& end, CurvePoint at) {
     for (const EndRow& row : end) {
-        fillRun(rows, int64_t{at.y} + row.dy, int64_t{at.x} + row.left, int64_t{at.x} + row.right,
-                colour);
+        fillRun(sink, int64_t{at.y} + row.dy, int64_t{at.x} + row.left, int64_t{at.x} + row.right);
     }
 }
 
@@ -256,8 +323,9 @@ struct EdgeWalk {
     }
 };
 
-void fillConvexExactly(const PixelRows& rows, const std::array<std::array<int64_t, 2>, 4>& corners,
-                       int64_t firstRow, int64_t endRow, std::uint32_t colour) {
+template <typename Sink>
+void fillConvexExactly(Sink& sink, const std::array<std::array<int64_t, 2>, 4>& corners,
+                       int64_t firstRow, int64_t endRow) {
     std::array<EdgeWalk, 4> edges{};
     std::size_t count = 0;
     for (std::size_t i = 0; i < corners.size(); ++i) {
@@ -316,7 +384,7 @@ void fillConvexExactly(const PixelRows& rows, const std::array<std::array<int64_
             crossed = true;
         }
         if (crossed) {
-            fillRun(rows, y, left, right, colour);
+            fillRun(sink, y, left, right);
         }
     }
 }
@@ -324,8 +392,8 @@ void fillConvexExactly(const PixelRows& rows, const std::array<std::array<int64_
 // Fills a convex polygon as the system's polygon regions do: on each row y, the columns x with
 // left(y) <= x < right(y), where left and right are where the outline crosses the line through
 // the pixels' top left corners; the top row is in, the bottom one out.
-void fillConvex(const PixelRows& rows, const std::array<std::array<int64_t, 2>, 4>& corners,
-                std::uint32_t colour) {
+template <typename Sink>
+void fillConvex(Sink& sink, const std::array<std::array<int64_t, 2>, 4>& corners) {
     int64_t top = corners[0][1];
     int64_t bottom = corners[0][1];
     for (const auto& corner : corners) {
@@ -340,12 +408,12 @@ void fillConvex(const PixelRows& rows, const std::array<std::array<int64_t, 2>, 
         exact = exact && std::abs(corner[0]) < kExact && std::abs(corner[1]) < kExact;
     }
     const int64_t firstRow = std::max<int64_t>(top, 0);
-    const int64_t endRow = std::min<int64_t>(bottom, rows.height);
+    const int64_t endRow = std::min<int64_t>(bottom, sink.height);
     if (firstRow >= endRow) {
         return;
     }
     if (exact) {
-        fillConvexExactly(rows, corners, firstRow, endRow, colour);
+        fillConvexExactly(sink, corners, firstRow, endRow);
         return;
     }
     for (int64_t y = firstRow; y < endRow; ++y) {
@@ -369,20 +437,20 @@ void fillConvex(const PixelRows& rows, const std::array<std::array<int64_t, 2>, 
                                                           static_cast<double>(lower[0] - upper[0]) /
                                                           static_cast<double>(lower[1] - upper[1]));
             const int64_t x =
-                static_cast<int>(std::clamp(at, -1.0, static_cast<double>(rows.width) + 1));
+                static_cast<int>(std::clamp(at, -1.0, static_cast<double>(sink.width) + 1));
             left = crossed ? std::min(left, x) : x;
             right = crossed ? std::max(right, x) : x;
             crossed = true;
         }
         if (crossed) {
-            fillRun(rows, y, left, right, colour);
+            fillRun(sink, y, left, right);
         }
     }
 }
 
 // The outline of one segment of a wide pen, without its ends.
-void wideSegment(const PixelRows& rows, CurvePoint from, CurvePoint to, int width,
-                 std::uint32_t colour) {
+template <typename Sink>
+void wideSegment(Sink& sink, CurvePoint from, CurvePoint to, int width) {
     const int64_t dx = int64_t{to.x} - from.x;
     const int64_t dy = int64_t{to.y} - from.y;
     if (dx == 0 && dy == 0) {
@@ -391,16 +459,16 @@ void wideSegment(const PixelRows& rows, CurvePoint from, CurvePoint to, int widt
     if (dy == 0) {
         const int64_t top = int64_t{from.y} - width / 2;
         for (int64_t y = top; y < top + width; ++y) {
-            fillRun(rows, y, std::min(from.x, to.x), std::max(from.x, to.x), colour);
+            fillRun(sink, y, std::min(from.x, to.x), std::max(from.x, to.x));
         }
         return;
     }
     if (dx == 0) {
         const int64_t left = int64_t{from.x} - width / 2;
         const int64_t first = std::max<int64_t>(std::min(from.y, to.y), 0);
-        const int64_t end = std::min<int64_t>(std::max(from.y, to.y), rows.height);
+        const int64_t end = std::min<int64_t>(std::max(from.y, to.y), sink.height);
         for (int64_t y = first; y < end; ++y) {
-            fillRun(rows, y, left, left + width, colour);
+            fillRun(sink, y, left, left + width);
         }
         return;
     }
@@ -433,7 +501,7 @@ void wideSegment(const PixelRows& rows, CurvePoint from, CurvePoint to, int widt
         {to.x + wideX, to.y - wideY},
         {to.x - narrowX, to.y + narrowY},
     }};
-    fillConvex(rows, corners, colour);
+    fillConvex(sink, corners);
 }
 
 // The heavy pen's short segments come ready made: a segment's pixels depend only on the step
@@ -458,12 +526,13 @@ class HeavyStamps {
         const std::vector<EndRow> end = roundEnd(2);
         std::vector<std::uint32_t> scratch(static_cast<std::size_t>(kSide * kSide));
         const PixelRows rows{scratch.data(), kSide, kSide, kSide};
+        BufferSink sink{rows, 1u, kSide, kSide};
         for (int dy = -kStampReach; dy <= kStampReach; ++dy) {
             for (int dx = -kStampReach; dx <= kStampReach; ++dx) {
                 std::fill(scratch.begin(), scratch.end(), 0u);
                 const CurvePoint from{kCentre, kCentre};
-                fillEnd(rows, end, from, 1u);
-                wideSegment(rows, from, CurvePoint{kCentre + dx, kCentre + dy}, 2, 1u);
+                fillEnd(sink, end, from);
+                wideSegment(sink, from, CurvePoint{kCentre + dx, kCentre + dy}, 2);
                 Stamp& stamp = m_stamps[index(dx, dy)];
                 stamp.first = m_runs.size();
                 for (int y = 0; y < kSide; ++y) {
@@ -489,12 +558,13 @@ class HeavyStamps {
         return dx >= -kStampReach && dx <= kStampReach && dy >= -kStampReach && dy <= kStampReach;
     }
 
-    void draw(const PixelRows& rows, CurvePoint from, int dx, int dy, std::uint32_t colour) const {
+    template <typename Sink>
+    void draw(Sink& sink, CurvePoint from, int dx, int dy) const {
         const Stamp& stamp = m_stamps[index(dx, dy)];
         const StampRun* run = m_runs.data() + stamp.first;
         for (std::size_t k = 0; k < stamp.count; ++k, ++run) {
-            fillRun(rows, int64_t{from.y} + run->dy, int64_t{from.x} + run->left,
-                    int64_t{from.x} + run->right, colour);
+            fillRun(sink, int64_t{from.y} + run->dy, int64_t{from.x} + run->left,
+                    int64_t{from.x} + run->right);
         }
     }
 
@@ -511,35 +581,51 @@ class HeavyStamps {
     std::vector<StampRun> m_runs;
 };
 
-void widePolyline(const PixelRows& rows, const CurvePoint* points, int count, int width,
-                  std::uint32_t colour) {
+const HeavyStamps& heavyStamps() {
+    static const HeavyStamps stamps;
+    return stamps;
+}
+
+template <typename Sink>
+void widePolyline(Sink& sink, const CurvePoint* points, int count, int width) {
     // Every vertex gets the pen's round end: the ends of the polyline as its caps, the others as
     // its round joins, which have the same shape. The saver's heavy pen's segments and ends are
     // stamped; a long segment is drawn on its own after its first point's end.
     if (width == 2) {
-        static const HeavyStamps stamps;
+        const HeavyStamps& stamps = heavyStamps();
         static const std::vector<EndRow> heavyEnd = roundEnd(2);
         for (int j = 0; j + 1 < count; ++j) {
             const int64_t dx = int64_t{points[j + 1].x} - points[j].x;
             const int64_t dy = int64_t{points[j + 1].y} - points[j].y;
             if (HeavyStamps::covers(dx, dy)) {
-                stamps.draw(rows, points[j], static_cast<int>(dx), static_cast<int>(dy), colour);
+                stamps.draw(sink, points[j], static_cast<int>(dx), static_cast<int>(dy));
             } else {
-                fillEnd(rows, heavyEnd, points[j], colour);
-                wideSegment(rows, points[j], points[j + 1], width, colour);
+                fillEnd(sink, heavyEnd, points[j]);
+                wideSegment(sink, points[j], points[j + 1], width);
             }
         }
-        fillEnd(rows, heavyEnd, points[count - 1], colour);
+        fillEnd(sink, heavyEnd, points[count - 1]);
         return;
     }
     const std::vector<EndRow> end = roundEnd(width);
     for (int j = 0; j < count; ++j) {
         if (j == 0 || points[j].x != points[j - 1].x || points[j].y != points[j - 1].y) {
-            fillEnd(rows, end, points[j], colour);
+            fillEnd(sink, end, points[j]);
         }
     }
     for (int j = 0; j + 1 < count; ++j) {
-        wideSegment(rows, points[j], points[j + 1], width, colour);
+        wideSegment(sink, points[j], points[j + 1], width);
+    }
+}
+
+template <typename Sink>
+void polylineTo(Sink& sink, const CurvePoint* points, int count, int penWidth) {
+    if (penWidth > 1) {
+        widePolyline(sink, points, count, penWidth);
+    } else {
+        for (int j = 0; j + 1 < count; ++j) {
+            thinSegment(sink, points[j], points[j + 1]);
+        }
     }
 }
 
@@ -551,16 +637,43 @@ void drawPolyline(const PixelRows& rows, const CurvePoint* points, int count, in
         rows.height <= 0) {
         return;
     }
-    if (penWidth > 1) {
-        widePolyline(rows, points, count, penWidth, colour);
-    } else {
-        for (int j = 0; j + 1 < count; ++j) {
-            thinSegment(rows, points[j], points[j + 1], colour);
-        }
-    }
+    BufferSink sink{rows, colour, rows.width, rows.height};
+    polylineTo(sink, points, count, penWidth);
     if (damage != nullptr) {
         damage->addPolyline(points, count, penWidth);
     }
+}
+
+void PixelList::resize(int width, int height) {
+    m_width = std::clamp(width, 0, 32767);
+    m_height = std::clamp(height, 0, 32767);
+    const std::size_t bits = static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height);
+    m_plane.assign((bits + 63) / 64, 0);
+    m_points.clear();
+}
+
+void PixelList::add(const CurvePoint* points, int count, int penWidth,
+                    std::vector<PixelPoint>* repeats) {
+    if (points == nullptr || count < 2 || m_width <= 0 || m_height <= 0) {
+        return;
+    }
+    ListSink sink{*this, repeats, m_width, m_height};
+    polylineTo(sink, points, count, penWidth);
+}
+
+void PixelList::take(std::vector<PixelPoint>& into) {
+    // Clearing the plane whole streams through it, which costs less than reaching a word for
+    // every pixel once there are more pixels than an eighth of its words.
+    if (m_points.size() >= m_plane.size() / 8) {
+        std::fill(m_plane.begin(), m_plane.end(), 0);
+    } else {
+        for (const PixelPoint point : m_points) {
+            const std::size_t bit = index(point);
+            m_plane[bit / 64] &= ~(std::uint64_t{1} << (bit % 64));
+        }
+    }
+    into.swap(m_points);
+    m_points.clear();
 }
 
 }  // namespace loopster

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "common/curve_point.h"
 
@@ -48,5 +49,49 @@ inline CurvePoint thinSlantPoint(CurvePoint point) {
 // lie anywhere in the 32-bit range. When `damage` is given, it is told what the pen inked.
 void drawPolyline(const PixelRows& rows, const CurvePoint* points, int count, int penWidth,
                   std::uint32_t colour, DamageTracker* damage = nullptr);
+
+// A pixel as a point of X's requests.
+struct PixelPoint {
+    std::int16_t x;
+    std::int16_t y;
+    friend bool operator==(const PixelPoint&, const PixelPoint&) = default;
+};
+
+// The pixels that polylines ink inside an area of `width` x `height`, the same pixels that
+// drawPolyline sets, listed once each however often the pen inks them (a wide pen's round ends
+// overlap the segments at every vertex), in the order the pen reaches them. A one-bit plane of
+// the area tells which are listed: a frame's list costs its pixels, not the area's.
+class PixelList {
+  public:
+    // Forgets every pixel. The area is at most 32767 pixels either way, as X's are.
+    void resize(int width, int height);
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+
+    // Lists the pixels that a polyline inks and that are not listed yet. With `repeats`, the ones
+    // that were already listed before the call are appended to it (more than once, at times).
+    void add(const CurvePoint* points, int count, int penWidth,
+             std::vector<PixelPoint>* repeats = nullptr);
+    bool contains(PixelPoint point) const {
+        const std::size_t bit = index(point);
+        return (m_plane[bit / 64] >> (bit % 64) & 1u) != 0;
+    }
+    const std::vector<PixelPoint>& points() const { return m_points; }
+
+    // Hands the listed pixels to `into` (whatever it held goes) and empties the list.
+    void take(std::vector<PixelPoint>& into);
+
+  private:
+    friend struct ListSink;
+    std::size_t index(PixelPoint point) const {
+        return static_cast<std::size_t>(point.y) * static_cast<std::size_t>(m_width) +
+               static_cast<std::size_t>(point.x);
+    }
+
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<std::uint64_t> m_plane;
+    std::vector<PixelPoint> m_points;
+};
 
 }  // namespace loopster

@@ -173,3 +173,49 @@ TEST(PenRaster, PointsAtTheEndsOfThe32BitRangeInkOnlyWhatLiesOnTheBuffer) {
 
 }  // namespace
 }  // namespace loopster
+
+namespace loopster {
+namespace {
+
+// The list of a polyline's pixels is the buffer's pixels, each once, for every pen; pixels listed
+// before come back as repeats, and handing the list over empties the plane.
+TEST(PixelList, ListsExactlyThePixelsTheBufferGetsEachOnce) {
+    for (const int width : {1, 2, 5}) {
+        PixelList list;
+        list.resize(120, 90);
+        for (const std::vector<CurvePoint>& points : wanderingPolylines()) {
+            Image image(120, 90);
+            const int count = static_cast<int>(points.size());
+            drawPolyline(image.rows(), points.data(), count, width, kInk);
+            list.add(points.data(), count, width);
+            std::vector<std::uint8_t> listed(120 * 90, 0);
+            for (const PixelPoint point : list.points()) {
+                ASSERT_TRUE(point.x >= 0 && point.x < 120 && point.y >= 0 && point.y < 90);
+                const auto at = static_cast<std::size_t>(point.y * 120 + point.x);
+                EXPECT_EQ(listed[at]++, 0) << width << ": " << point.x << ',' << point.y;
+            }
+            for (int y = 0; y < 90; ++y) {
+                for (int x = 0; x < 120; ++x) {
+                    EXPECT_EQ(listed[static_cast<std::size_t>(y * 120 + x)] != 0,
+                              image.at(x, y) == kInk)
+                        << width << ": " << x << ',' << y;
+                }
+            }
+            std::vector<PixelPoint> repeats;
+            const std::size_t before = list.points().size();
+            list.add(points.data(), count, width, &repeats);
+            EXPECT_EQ(list.points().size(), before);
+            EXPECT_GE(repeats.size(), before);
+            std::vector<PixelPoint> taken;
+            list.take(taken);
+            EXPECT_EQ(taken.size(), before);
+            EXPECT_TRUE(list.points().empty());
+            for (const PixelPoint point : taken) {
+                EXPECT_FALSE(list.contains(point));
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace loopster

@@ -132,6 +132,9 @@ FrameStepper::FrameStepper(SaverServices& services, SaverState& state)
       m_surfaces(services.surfaces != nullptr ? *services.surfaces : m_single),
       m_pattern(std::make_unique<PatternTargets>()) {
     PatternGlobals& globals = m_state.globals;
+    if (m_services.pin != nullptr) {
+        m_services.random.seed(m_services.pin->seed);
+    }
     globals.FrameCount = NewPattern(m_state.genbox, globals, m_services.random);
     m_neutralPen = m_services.gdi.CreatePen(PS_SOLID, 1, kNeutralPenColour);
     globals.StopFlag = 0;
@@ -144,7 +147,11 @@ std::optional<std::uint32_t> FrameStepper::step() {
     // A pattern of no frames draws nothing: the next one follows at once.
     while (!m_laidOut || m_frame >= globals.FrameCount) {
         if (m_laidOut) {
-            globals.FrameCount = NewPattern(m_state.genbox, globals, m_services.random);
+            // A pinned pattern starts again (one without frames gives way, or nothing would
+            // ever be drawn).
+            if (m_services.pin == nullptr || globals.FrameCount <= 0) {
+                globals.FrameCount = NewPattern(m_state.genbox, globals, m_services.random);
+            }
             m_laidOut = false;
             if (globals.StopFlag != 0) {
                 m_services.gdi.DeleteObject(m_neutralPen);
@@ -165,7 +172,14 @@ std::optional<std::uint32_t> FrameStepper::step() {
     if (m_services.surfaces != nullptr && m_frame > 0) {
         followMonitors(m_services, m_surfaces, *m_pattern);
     }
-    return drawFrame(m_frame++, m_services, m_state, *m_pattern, m_neutralPen);
+    // A pinned pattern shows its one frame for as long as the pattern would last, and then
+    // again, never moving on to another pattern.
+    const FramePin* pin = m_services.pin;
+    const std::int16_t frame = m_frame++;
+    const auto shown = static_cast<std::int16_t>(
+        pin != nullptr ? std::min<int>(pin->frame, std::max<int>(globals.FrameCount - 1, 0))
+                       : frame);
+    return drawFrame(shown, m_services, m_state, *m_pattern, m_neutralPen);
 }
 
 void RunSaver(SaverServices& services, SaverState& state) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "core/saver/saver_state.h"
 #include "core/saver/saver_surfaces.h"
@@ -17,6 +18,20 @@
 
 namespace loopster {
 
+// A pattern and a frame held still, for tests that compare a screenshot with a picture drawn
+// elsewhere: the random sequence is seeded with `seed` instead of the time of day, and every frame
+// of the first pattern shows its frame `frame` (the last one when the pattern has fewer), over and
+// over. Nothing but the test switch below sets it.
+struct FramePin {
+    float seed = 0;
+    std::int16_t frame = 0;
+};
+
+// The test switch LOOPSTER_TEST_PIN=SEED:FRAME (SEED a number, FRAME a whole number from 0):
+// nothing when `value` is null or empty, and also nothing, with one line in `problem`, when it is
+// not of that form.
+std::optional<FramePin> parseFramePin(const char* value, std::string& problem);
+
 // What the render loop draws with and waits on. Without `surfaces` it draws on `window` alone;
 // with them (one window per monitor) on each of them, and `window` is not drawn on.
 struct SaverServices {
@@ -26,6 +41,8 @@ struct SaverServices {
     EventLoop& eventLoop;
     Random& random;
     SaverSurfaces* surfaces = nullptr;
+    // Set only by tests: the pattern and frame to hold still.
+    const FramePin* pin = nullptr;
 };
 
 // The colour of the pen that stays selected between frames: white.

@@ -309,5 +309,24 @@ TEST(WaitUntilTick, EndsOnTimeAcrossTheCounterWrap) {
     EXPECT_EQ(low.now(), 17u);
 }
 
+// The test switch takes SEED:FRAME and nothing else: anything else is one line and no pin, so a
+// mistyped switch never holds a saver still.
+TEST(FramePin, TakesSeedColonFrameAndRefusesTheRestInOneLine) {
+    std::string problem;
+    EXPECT_FALSE(parseFramePin(nullptr, problem));
+    EXPECT_FALSE(parseFramePin("", problem));
+    EXPECT_TRUE(problem.empty());
+    const auto pin = parseFramePin("977.5:25", problem);
+    ASSERT_TRUE(pin);
+    EXPECT_EQ(pin->seed, 977.5f);
+    EXPECT_EQ(pin->frame, 25);
+    EXPECT_TRUE(problem.empty());
+    for (const char* bad : {"977.5", "x:1", "1:", "1:-2", "1:40000", "1:2x", "nan:1", ":3"}) {
+        problem.clear();
+        EXPECT_FALSE(parseFramePin(bad, problem)) << bad;
+        EXPECT_NE(problem.find("not SEED:FRAME"), std::string::npos) << bad;
+    }
+}
+
 }  // namespace
 }  // namespace loopster

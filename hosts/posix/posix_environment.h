@@ -1,5 +1,5 @@
 // What loopster reads from the environment on Linux: the switches for measuring and comparing
-// (LOOPSTER_TIMING_LOG, LOOPSTER_NO_SHM_PUT, ...), the XDG folders, and the user's home folder.
+// (LOOPSTER_TIMING_LOG, LOOPSTER_QT_PAINT, ...), the XDG folders, and the user's home folder.
 #pragma once
 
 #include <string>

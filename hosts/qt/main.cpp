@@ -31,15 +31,16 @@
 
 #include "core/pattern/standard_random.h"
 #include "core/program/entry.h"
+#include "core/raster/raster_gdi.h"
 #include "core/saver/monitor_windows.h"
+#include "hosts/posix/posix_clock.h"
 #include "hosts/posix/posix_files.h"
+#include "hosts/posix/posix_process.h"
 #include "hosts/qt/config_dialog.h"
 #include "hosts/qt/first_frame.h"
-#include "hosts/qt/qt_clock.h"
 #include "hosts/qt/qt_desktop.h"
-#include "hosts/qt/qt_gdi.h"
+#include "hosts/qt/qt_event_loop.h"
 #include "hosts/qt/qt_monitors.h"
-#include "hosts/qt/qt_process.h"
 #include "hosts/qt/qt_saver_window.h"
 
 namespace {
@@ -267,7 +268,7 @@ int main(int argc, char** argv) {
     if (const auto status = answerLinuxOptions(argc, argv)) {
         return *status;
     }
-    QtProcess process(argc, argv);
+    PosixProcess process(argc, argv);
     // Decided before a display is opened, so that a refused start ends at once even without one.
     const StartMode mode = startModeOf(process.commandLine());
     if (mode == StartMode::Refused) {
@@ -289,21 +290,28 @@ int main(int argc, char** argv) {
 
     QtDesktop desktop;
     PosixFiles files;
-    QtClock clock;
+    PosixClock clock;
     QtEventLoop eventLoop;
     StandardRandom random;
     // A saver window on every monitor; the drawing calls find each window's back buffer.
     QtMonitors monitors(process);
     MonitorWindows saverWindows(monitors);
     QtMonitorSurfaces surfaces(saverWindows);
-    QtGdi gdi(surfaces);
+    RasterGdi gdi(surfaces);
     const FileLocations locations = linuxFileLocations();
     // The dialog's clicks arrive from Qt's event loop, outside Main's guard.
     QtConfigView configView(locations.settingsFile, [&process](const std::function<void()>& call) {
         runGuarded(process, call);
     });
-    Platform platform{process, desktop,      files,      clock,     eventLoop,    random,
-                      gdi,     saverWindows, configView, locations, &saverWindows};
+    // Tests hold one pattern and frame still to compare the screen with the lab's picture.
+    std::string pinProblem;
+    const std::optional<FramePin> pin = parseFramePin(std::getenv("LOOPSTER_TEST_PIN"), pinProblem);
+    if (!pinProblem.empty()) {
+        std::fprintf(stderr, "loopster: %s\n", pinProblem.c_str());
+    }
+    Platform platform{process,    desktop,   files,         clock,
+                      eventLoop,  random,    gdi,           saverWindows,
+                      configView, locations, &saverWindows, pin ? &*pin : nullptr};
     const auto state = std::make_unique<SaverState>();
     Config config(configView, files, desktop, process, platform.locations);
 

@@ -66,7 +66,7 @@ void QtMonitors::place(SaverWindow& window, const MonitorRect& monitor) {
     static_cast<QtSaverWindow&>(window).place(screenOf(monitor), geometryOf(monitor));
 }
 
-QtSurface* QtMonitorSurfaces::surface(Handle dc) {
+RasterSurface* QtMonitorSurfaces::surface(Handle dc) {
     for (std::size_t i = 0; i < m_windows.count(); ++i) {
         auto& window = static_cast<QtSaverWindow&>(m_windows.surface(i));
         if (window.hDC() == dc) {

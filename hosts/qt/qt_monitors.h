@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/raster/raster_gdi.h"
 #include "core/saver/saver_surfaces.h"
-#include "hosts/qt/qt_surface.h"
 #include "seam/monitors.h"
 #include "seam/process.h"
 
@@ -26,10 +26,10 @@ class QtMonitors final : public Monitors {
 };
 
 // The back buffers of a set of windows that QtMonitors made, found by their device contexts.
-class QtMonitorSurfaces final : public QtSurfaces {
+class QtMonitorSurfaces final : public RasterSurfaces {
   public:
     explicit QtMonitorSurfaces(SaverSurfaces& windows) : m_windows(windows) {}
-    QtSurface* surface(Handle dc) override;
+    RasterSurface* surface(Handle dc) override;
 
   private:
     SaverSurfaces& m_windows;

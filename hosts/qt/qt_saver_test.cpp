@@ -18,11 +18,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/raster/raster_gdi.h"
 #include "core/saver/render_loop.h"
 #include "core/saver/screeen.h"
-#include "hosts/qt/qt_clock.h"
-#include "hosts/qt/qt_gdi.h"
-#include "hosts/qt/qt_process.h"
+#include "hosts/posix/posix_clock.h"
+#include "hosts/posix/posix_process.h"
+#include "hosts/qt/qt_event_loop.h"
 #include "hosts/qt/qt_saver_window.h"
 
 namespace loopster {
@@ -51,7 +52,7 @@ class SaverWindowEvents : public ::testing::Test {
     }
 
     std::vector<char*> m_argv{const_cast<char*>("loopster"), nullptr};
-    QtProcess m_process;
+    PosixProcess m_process;
     QtSaverWindow m_window;
     Screeen m_screeen{m_window, m_process};
 };
@@ -140,9 +141,9 @@ class Drawing : public ::testing::Test {
     }
 
     std::vector<char*> m_argv{const_cast<char*>("loopster"), nullptr};
-    QtProcess m_process;
+    PosixProcess m_process;
     QtSaverWindow m_window;
-    QtGdi m_gdi;
+    RasterGdi m_gdi;
     Handle m_dc = 0;
 };
 
@@ -203,14 +204,14 @@ TEST_F(Drawing, TheClearRemovesEveryPixelOfLongSlantingLines) {
 }
 
 TEST(QtColour, TheSystemEncodingBecomesQtsAndAnOverflowingBlueIsHeldAt255) {
-    EXPECT_EQ(toQRgb(0), qRgb(0, 0, 0));
-    EXPECT_EQ(toQRgb(1 + 256 * 2 + 65536 * 3), qRgb(1, 2, 3));
-    EXPECT_EQ(toQRgb(16777215), qRgb(255, 255, 255));
-    EXPECT_EQ(toQRgb(16777216), qRgb(0, 0, 255));
+    EXPECT_EQ(toRgb32(0), qRgb(0, 0, 0));
+    EXPECT_EQ(toRgb32(1 + 256 * 2 + 65536 * 3), qRgb(1, 2, 3));
+    EXPECT_EQ(toRgb32(16777215), qRgb(255, 255, 255));
+    EXPECT_EQ(toRgb32(16777216), qRgb(0, 0, 255));
 }
 
 TEST(QtWait, WaitUntilTickReturnsOnceTheTickReachesTheDeadlineAndHandlesPostedEvents) {
-    QtClock clock;
+    PosixClock clock;
     QtEventLoop loop;
     bool handled = false;
     QMetaObject::invokeMethod(
@@ -228,7 +229,7 @@ TEST(QtWait, WaitUntilTickReturnsOnceTheTickReachesTheDeadlineAndHandlesPostedEv
     EXPECT_TRUE(handled);
 }
 
-TEST(QtProcessTest, CommandLineIsTheArgumentsJoinedWithSingleBlanks) {
+TEST(PosixProcessTest, CommandLineIsTheArgumentsJoinedWithSingleBlanks) {
     std::vector<std::string> words = {"loopster", "/p", "123"};
     std::vector<char*> argv;
     for (auto& word : words) {
@@ -244,7 +245,7 @@ TEST(QtProcessTest, CommandLineIsTheArgumentsJoinedWithSingleBlanks) {
 
 // One instance per user whatever the environment: a second start with the runtime folder, without
 // it, or with another cache folder finds the lock held.
-TEST(QtProcessTest, ASecondInstanceFindsTheLockHeldInEveryEnvironment) {
+TEST(PosixProcessTest, ASecondInstanceFindsTheLockHeldInEveryEnvironment) {
     const std::filesystem::path root =
         std::filesystem::temp_directory_path() / ("loopster-lock-" + std::to_string(::getpid()));
     const std::filesystem::path runtime = root / "runtime";
@@ -261,17 +262,17 @@ TEST(QtProcessTest, ASecondInstanceFindsTheLockHeldInEveryEnvironment) {
     EXPECT_EQ(instanceLockPaths().front(), (runtime / "loopster.lock").string());
 
     std::vector<char*> argv{const_cast<char*>("loopster"), nullptr};
-    QtProcess first(1, argv.data());
-    QtProcess second(1, argv.data());
+    PosixProcess first(1, argv.data());
+    PosixProcess second(1, argv.data());
     EXPECT_FALSE(first.previousInstance());
     EXPECT_TRUE(second.previousInstance());
     EXPECT_FALSE(first.previousInstance());
 
     ::unsetenv("XDG_RUNTIME_DIR");
-    QtProcess withoutRuntime(1, argv.data());
+    PosixProcess withoutRuntime(1, argv.data());
     EXPECT_TRUE(withoutRuntime.previousInstance());
     ::setenv("XDG_CACHE_HOME", (root / "other-cache").c_str(), 1);
-    QtProcess otherCache(1, argv.data());
+    PosixProcess otherCache(1, argv.data());
     EXPECT_TRUE(otherCache.previousInstance());
 
     for (const auto& [name, value] : saved) {
@@ -286,7 +287,7 @@ TEST(QtProcessTest, ASecondInstanceFindsTheLockHeldInEveryEnvironment) {
 
 // A runtime folder that cannot hold the lock (not writable, or something else under its name)
 // must not let a second saver run: both fall back to the lock in the cache folder.
-TEST(QtProcessTest, ARuntimeFolderThatCannotHoldTheLockFallsBackToTheCacheFolder) {
+TEST(PosixProcessTest, ARuntimeFolderThatCannotHoldTheLockFallsBackToTheCacheFolder) {
     const std::filesystem::path root = std::filesystem::temp_directory_path() /
                                        ("loopster-fallback-" + std::to_string(::getpid()));
     std::vector<std::pair<const char*, std::optional<std::string>>> saved;
@@ -314,8 +315,8 @@ TEST(QtProcessTest, ARuntimeFolderThatCannotHoldTheLockFallsBackToTheCacheFolder
         const std::filesystem::path cache = root / ("cache-" + std::to_string(unwritable));
         ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
         ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
-        QtProcess first(1, argv.data());
-        QtProcess second(1, argv.data());
+        PosixProcess first(1, argv.data());
+        PosixProcess second(1, argv.data());
         EXPECT_FALSE(first.previousInstance());
         EXPECT_TRUE(second.previousInstance()) << runtime;
         EXPECT_TRUE(std::filesystem::is_regular_file(cache / "loopster" / "instance.lock"));
@@ -331,7 +332,7 @@ TEST(QtProcessTest, ARuntimeFolderThatCannotHoldTheLockFallsBackToTheCacheFolder
     std::filesystem::remove_all(root);
 }
 
-TEST(QtProcessTest, WithoutRuntimeOrCacheFolderEachUserHasALockOfTheirOwn) {
+TEST(PosixProcessTest, WithoutRuntimeOrCacheFolderEachUserHasALockOfTheirOwn) {
     std::vector<std::pair<const char*, std::optional<std::string>>> saved;
     for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
         const char* value = std::getenv(name);

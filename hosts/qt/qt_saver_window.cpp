@@ -27,14 +27,52 @@
 #include <xcb/xcb.h>
 
 #include "common/error_guard.h"
+#include "core/raster/buffer_ink.h"
 #include "core/raster/damage.h"
-#include "hosts/qt/buffer_ink.h"
+#include "hosts/posix/posix_environment.h"
 #include "hosts/qt/first_frame.h"
 #include "hosts/qt/qt_desktop.h"
 #include "hosts/qt/timing_log.h"
-#include "hosts/x11/x11_shm_presenter.h"
+#include "hosts/x11/x11_presenter.h"
 
 namespace loopster {
+
+namespace {
+
+// The rows of a 32-bit image, for drawing into it directly.
+PixelRows rowsOf(QImage& image) {
+    // One call for the pixels: every scanLine() checks whether the image must be detached.
+    return PixelRows{reinterpret_cast<std::uint32_t*>(image.bits()),
+                     static_cast<std::size_t>(image.bytesPerLine()) / sizeof(std::uint32_t),
+                     image.width(), image.height()};
+}
+
+// Whether frames go to the window as the pen's pixels (X11Presenter): on the xcb platform, unless
+// LOOPSTER_QT_PAINT=1 keeps Qt's repaint path from a back buffer, to compare the two or to rule
+// this one out.
+bool pixelsByTheServer() {
+    return QGuiApplication::platformName() == QLatin1String("xcb") &&
+           !environmentFlag("LOOPSTER_QT_PAINT");
+}
+
+// Qt's own X connection, or null.
+xcb_connection_t* qtConnection() {
+#if QT_CONFIG(xcb)
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 != nullptr ? x11->connection() : nullptr;
+#else
+    // A Qt built without X11 has no connection to share.
+    return nullptr;
+#endif
+}
+
+// An image over rows it does not own.
+QImage imageOf(const PixelRows& rows) {
+    return {reinterpret_cast<uchar*>(rows.pixels), rows.width, rows.height,
+            static_cast<qsizetype>(rows.stride * sizeof(std::uint32_t)), QImage::Format_RGB32};
+}
+
+}  // namespace
 
 // The widget turns Qt's events into the saver window's events. Every handler runs guarded, since
 // no exception may unwind through Qt's event loop; ending the process there never returns.
@@ -62,24 +100,33 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             setGeometry(screen->geometry());
         }
-        resizeBuffer(size());
+        // Painted by the presenter, not through Qt's backing store: Qt sends the exposures as
+        // paint events and keeps no copy of the window.
+        m_direct = pixelsByTheServer();
+        if (m_direct) {
+            setAttribute(Qt::WA_PaintOnScreen);
+        } else {
+            resizeBuffer(size());
+        }
     }
 
     ~SaverWidget() override {
-        // The buffer may lie in the presenter's memory.
-        m_buffer = QImage();
-        m_presenter.reset();
-        m_memory.reset();
+        // Qt's connection is gone once the application is.
+        if (qGuiApp == nullptr) {
+            static_cast<void>(m_presenter.release());
+        }
     }
     SaverWidget(const SaverWidget&) = delete;
     SaverWidget& operator=(const SaverWidget&) = delete;
 
-    QImage& buffer() {
-        settle();
-        return m_buffer;
-    }
+    QImage& buffer() { return m_buffer; }
 
-    void setBackColour(std::uint32_t rgb) { m_backColour = rgb; }
+    void setBackColour(std::uint32_t rgb) {
+        m_backColour = rgb;
+        if (m_presenter) {
+            m_presenter->setBackground(rgb);
+        }
+    }
 
     // Qt cannot paint a window on a display that is not true colour: it would warn at every
     // paint and show nothing, so the run ends before the window covers anything.
@@ -102,24 +149,34 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     // polylines again in the background takes away every pixel they inked and touches no other,
     // with neither a painter nor the tiles' larger area; their tiles still go to the screen.
     void clearBuffer() {
-        settle();
-        m_ink.clear(m_buffer, m_backColour);
-        // Put straight to the window, the cleared tiles wait for the frame drawn next, so the
-        // screen never shows the curve half gone.
-        if (!direct()) {
-            repaintChanged();
+        // Sent to the window, the old pixels go only after the frame drawn next, so the screen
+        // never shows the curve half gone.
+        if (X11Presenter* presenter = direct()) {
+            presenter->clear();
+            return;
         }
+        m_ink.clear(m_backColour);
+        repaintChanged();
     }
 
-    void inked(const CurvePoint* points, int count, int penWidth) {
-        m_ink.inked(points, count, penWidth);
+    void polyline(const CurvePoint* points, int count, int penWidth, std::uint32_t colour) {
+        if (X11Presenter* presenter = direct()) {
+            presenter->polyline(points, count, penWidth, colour);
+            timingLog("drawn");
+            // Until Qt has seen the window exposed nothing drawn shows; the exposure draws the
+            // frame again, and that counts as the frame shown.
+            const QWindow* window = windowHandle();
+            if (window != nullptr && window->isExposed()) {
+                frameShown();
+            } else {
+                m_frameWaiting = true;
+            }
+            return;
+        }
+        m_ink.polyline(points, count, penWidth, colour);
         timingLog("drawn");
         m_frameWaiting = true;
-        if (direct()) {
-            putChanged();
-        } else {
-            repaintChanged();
-        }
+        repaintChanged();
     }
 
   protected:
@@ -157,13 +214,33 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         // another output is exposed with a fresh buffer of which Qt would paint only what changed,
         // and the rest shows through. Marking the whole widget dirty first makes Qt paint it from
         // the back buffer before sending.
-        if (event->type() == QEvent::Expose && watched == windowHandle()) {
+        if (event->type() == QEvent::Expose && watched == windowHandle() && !m_direct) {
             update();
         }
         return QWidget::eventFilter(watched, event);
     }
 
+    // Painted on screen by the presenter: Qt has nothing to paint with.
+    QPaintEngine* paintEngine() const override {
+        return m_direct ? nullptr : QWidget::paintEngine();
+    }
+
     void paintEvent(QPaintEvent* event) override {
+        if (m_direct) {
+            // What the server lost of the window is filled with the background and the frame's
+            // pixels are sent again.
+            if (X11Presenter* presenter = direct()) {
+                for (const QRect& area : event->region()) {
+                    presenter->expose(
+                        DamageRect{area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+                }
+                if (m_frameWaiting) {
+                    m_frameWaiting = false;
+                    frameShown();
+                }
+            }
+            return;
+        }
         // Qt paints the window through a copy of its own, which it cannot make on a display that
         // is not true colour, or without the memory for it. Every paint would then warn, many
         // times a second, and the window would show nothing: one line, and the run ends.
@@ -194,7 +271,13 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     }
 
     void resizeEvent(QResizeEvent* event) override {
-        resizeBuffer(event->size());
+        if (m_direct) {
+            if (m_presenter) {
+                m_presenter->resize(event->size().width(), event->size().height());
+            }
+        } else {
+            resizeBuffer(event->size());
+        }
         QWidget::resizeEvent(event);
     }
 
@@ -238,26 +321,16 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         }
         const QSize bufferSize = size.expandedTo(QSize(1, 1));
         m_buffer = QImage();
-        m_memory.reset();
-        m_presenter.reset();
-        m_presenter = X11ShmPresenter::create(*this, bufferSize);
-        if (m_presenter) {
-            // Rows of whole 32-bit pixels, as the presenter lays them out; the image does not own
-            // the memory and must not outlive the presenter.
-            m_buffer = QImage(m_presenter->memory(), bufferSize.width(), bufferSize.height(),
-                              bufferSize.width() * static_cast<int>(sizeof(std::uint32_t)),
-                              QImage::Format_RGB32);
-        } else {
-            m_buffer = allocateBuffer(bufferSize, m_memory);
+        if (m_memory.allocate(bufferSize.width(), bufferSize.height())) {
+            m_buffer = imageOf(m_memory.rows());
         }
         if (m_buffer.isNull()) {
             // Every drawing call on a buffer that is not there would warn, many times a second,
             // while the screen stayed black. One line says why, and the run ends, leaving the
             // desktop to whatever locks or blanks it.
-            fail(noBufferMessage(bufferSize));
+            fail(noBufferMessage(bufferSize.width(), bufferSize.height()));
         }
-        m_buffer.fill(m_backColour);
-        m_ink.reset(m_buffer, m_backColour);
+        m_ink.reset(rowsOf(m_buffer), m_backColour);
     }
 
     [[noreturn]] void fail(const std::string& line) {
@@ -278,39 +351,28 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         return "loopster: cannot paint the window (" + size + "): no memory for Qt's copy of it";
     }
 
-    // Whether frames go straight to the window rather than through Qt's repaint.
-    bool direct() const { return m_presenter != nullptr; }
-
-    // Before the buffer is written, the server must have read what was last put from it.
-    void settle() {
-        if (m_presenter) {
-            m_presenter->settle();
+    // The presenter that draws on the window, made for the native window as it is now (moving
+    // to another X screen makes a new one); null off X11, and when the window does not take the
+    // frames' pixels, which then go through Qt's repaint from a back buffer after all.
+    X11Presenter* direct() {
+        if (!m_direct) {
+            return nullptr;
         }
-    }
-
-    // Puts what changed since the last put straight to the window. Should the window not take
-    // the buffer's pixels after all, the presenter goes and Qt repaints from then on; the buffer
-    // is copied out of the presenter's memory first.
-    void putChanged() {
-        const std::vector<DamageRect>& changed = m_ink.damage().takeChanged();
-        // Until Qt has seen the window exposed nothing put would show; the exposure repaints it
-        // whole, and that paint counts as the frame shown.
-        const QWindow* window = windowHandle();
-        if (window == nullptr || !window->isExposed()) {
-            return;
-        }
-        if (m_presenter->put(changed)) {
-            if (m_frameWaiting) {
-                m_frameWaiting = false;
-                frameShown();
+        const auto window = static_cast<std::uint32_t>(winId());
+        if (!m_presenter || window != m_presenterWindow) {
+            m_presenter.reset();
+            m_presenter = X11Presenter::create(qtConnection(), window, width(), height());
+            m_presenterWindow = window;
+            if (!m_presenter) {
+                m_direct = false;
+                setAttribute(Qt::WA_PaintOnScreen, false);
+                resizeBuffer(size());
+                update();
+                return nullptr;
             }
-            return;
+            m_presenter->setBackground(m_backColour);
         }
-        QImage copy = m_buffer.copy();
-        m_buffer = QImage();
-        m_presenter.reset();
-        m_buffer = std::move(copy);
-        update();
+        return m_presenter.get();
     }
 
     // Asks Qt to repaint what changed since the last request; it does so at the next pump.
@@ -331,10 +393,12 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
 
     Process& m_process;
     SaverWindowEvents*& m_handler;
-    // Declared before the buffer, which may lie in its memory, so it goes after it.
-    std::unique_ptr<X11ShmPresenter> m_presenter;
-    // The buffer's pixels when they do not lie in the presenter's memory.
-    std::unique_ptr<std::uint8_t[]> m_memory;
+    // Whether frames go to the window through the presenter rather than Qt's repaint.
+    bool m_direct = false;
+    std::unique_ptr<X11Presenter> m_presenter;
+    std::uint32_t m_presenterWindow = 0;
+    // The back buffer's pixels, off X11.
+    PixelBuffer m_memory;
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
     BufferInk m_ink;
@@ -378,7 +442,7 @@ int QtSaverWindow::scaleWidth() {
 }
 
 void QtSaverWindow::setBackColor(std::int32_t colour) {
-    created().setBackColour(toQRgb(colour));
+    created().setBackColour(toRgb32(colour));
 }
 
 void QtSaverWindow::show() {
@@ -412,8 +476,9 @@ QImage& QtSaverWindow::backBuffer() {
     return created().buffer();
 }
 
-void QtSaverWindow::inked(const CurvePoint* points, int count, int penWidth) {
-    created().inked(points, count, penWidth);
+void QtSaverWindow::polyline(const CurvePoint* points, int count, int penWidth,
+                             std::uint32_t colour) {
+    created().polyline(points, count, penWidth, colour);
 }
 
 QWidget* QtSaverWindow::widget() {

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "hosts/qt/qt_surface.h"
+#include "core/raster/raster_gdi.h"
 #include "seam/process.h"
 #include "seam/saver_window.h"
 
@@ -23,7 +23,7 @@ namespace loopster {
 
 class SaverWidget;
 
-class QtSaverWindow final : public SaverWindow, public QtSurface {
+class QtSaverWindow final : public SaverWindow, public RasterSurface {
   public:
     // `process` ends the run when an event handler fails with a fatal error.
     explicit QtSaverWindow(Process& process);
@@ -40,11 +40,12 @@ class QtSaverWindow final : public SaverWindow, public QtSurface {
     void cls() override;
     void close() override;
 
-    // The back buffer behind the device context, created with the window.
-    QImage& backBuffer() override;
-    // The window shows what the polyline inked, and what the clear before it took away, at once
-    // or at the next pump.
-    void inked(const CurvePoint* points, int count, int penWidth) override;
+    // Draws on the back buffer; the window shows what the polyline inked, and what the clear
+    // before it took away, at once or at the next pump.
+    void polyline(const CurvePoint* points, int count, int penWidth, std::uint32_t colour) override;
+
+    // The back buffer behind the device context, created with the window; for tests.
+    QImage& backBuffer();
 
     // Covers `geometry` on `screen` (null: the screen the window is on), in the coordinates of the
     // desktop that screen belongs to; a window already shown moves at once.

@@ -1,23 +1,19 @@
 // The xscreensaver hack's drawing surface: a window that another program made (the daemon's, the
 // preview pane of xscreensaver-settings) or the root window, reached over the hack's own X
 // connection. The hack never maps, raises, resizes or grabs it and takes no input from it; it only
-// follows its size, read at the start of every pattern, and puts each frame's changed tiles to it
-// from a back buffer no larger than the screen, through shared memory when the server offers it
-// and with plain image puts otherwise.
+// follows its size, read at the start of every pattern, and draws each frame on it as the pen's
+// pixels (X11Presenter), keeping no picture of its own: exposures repaint from the frame's list of
+// pixels.
 #pragma once
 
-#include <QImage>
-#include <QSize>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "core/raster/damage.h"
-#include "hosts/qt/buffer_ink.h"
-#include "hosts/qt/qt_surface.h"
-#include "hosts/x11/x11_shm_presenter.h"
+#include "core/raster/raster_gdi.h"
+#include "hosts/x11/x11_presenter.h"
 #include "seam/process.h"
 #include "seam/saver_window.h"
 
@@ -25,7 +21,15 @@ struct xcb_connection_t;
 
 namespace loopster {
 
-class ForeignWindow final : public SaverWindow, public QtSurface {
+// A size in pixels.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+    bool empty() const { return width <= 0 || height <= 0; }
+    friend bool operator==(const PixelSize&, const PixelSize&) = default;
+};
+
+class ForeignWindow final : public SaverWindow, public RasterSurface {
   public:
     // `connection` must outlive the surface; `process` ends the run when the window goes away.
     ForeignWindow(xcb_connection_t* connection, std::uint32_t window, Process& process);
@@ -33,9 +37,9 @@ class ForeignWindow final : public SaverWindow, public QtSurface {
     ForeignWindow(const ForeignWindow&) = delete;
     ForeignWindow& operator=(const ForeignWindow&) = delete;
 
-    // Reads the window's size and checks that it takes the back buffer's pixels (32-bit words
-    // in this machine's byte order, depth 24 or 32) and watches for its destruction. Nothing
-    // when all is well, else why not, in a sentence.
+    // Reads the window's size, checks that it takes the frames' pixels (24- or 32-bit true
+    // colour) and watches for its destruction and exposures. Nothing when all is well, else why
+    // not, in a sentence.
     std::optional<std::string> attach();
 
     std::uint32_t window() const { return m_window; }
@@ -52,12 +56,14 @@ class ForeignWindow final : public SaverWindow, public QtSurface {
     void cls() override;
     void close() override;
 
-    QImage& backBuffer() override;
-    // Puts what the polyline inked, and what the clear before it took away, to the window at once.
-    void inked(const CurvePoint* points, int count, int penWidth) override;
+    // Draws the polyline on the window at once; the last frame's pixels that it leaves out go
+    // right after it.
+    void polyline(const CurvePoint* points, int count, int penWidth, std::uint32_t colour) override;
 
-    // Lets go of the shared memory on both sides (the server's attachment and the mapping), so
-    // that nothing outlives the process. The surface draws on in ordinary memory afterwards.
+    // The server lost `area` of the window (another window covered it): it is drawn again.
+    void expose(const DamageRect& area);
+
+    // Lets go of what the server holds for the window, so that nothing outlives the process.
     void release();
 
     // Releases everything, writes `line` (when not empty) to stderr and ends the process.
@@ -65,32 +71,20 @@ class ForeignWindow final : public SaverWindow, public QtSurface {
 
   private:
     // Asks the server for the size; a window gone ends the run.
-    QSize querySize();
+    PixelSize querySize();
     // The window's size as last read, bounded by its screen's.
-    QSize bufferSize() const;
-    // Matches the buffer to the size last read.
-    QImage& buffer();
-    void resizeBuffer(const QSize& bufferSize);
-    void settle();
-    void putChanged();
-    // Ordinary image requests, for servers without shared memory (a remote display).
-    void putPlain(const std::vector<DamageRect>& rects);
+    PixelSize visibleSize() const;
+    // The presenter, at the size last read.
+    X11Presenter& presenter();
 
     xcb_connection_t* m_connection;
     std::uint32_t m_window;
     Process& m_process;
-    std::uint8_t m_depth = 0;
-    QSize m_size;
+    PixelSize m_size;
     // The size of the window's screen, empty until read.
-    QSize m_screen;
-    std::unique_ptr<X11ShmPresenter> m_presenter;
-    // The buffer's pixels when they do not lie in the presenter's memory.
-    std::unique_ptr<std::uint8_t[]> m_memory;
-    QImage m_buffer;
+    PixelSize m_screen;
     std::uint32_t m_backColour = 0xFF000000u;
-    BufferInk m_ink;
-    std::uint32_t m_gc = 0;
-    std::vector<std::uint8_t> m_rows;
+    std::unique_ptr<X11Presenter> m_presenter;
 };
 
 }  // namespace loopster

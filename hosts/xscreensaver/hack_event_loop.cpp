@@ -109,6 +109,12 @@ void HackEventLoop::pumpEvents() {
                 std::free(event);
                 m_window.end(0, std::string());
             }
+        } else if (type == XCB_EXPOSE) {
+            const auto* exposed = reinterpret_cast<const xcb_expose_event_t*>(event);
+            if (exposed->window == m_window.window()) {
+                m_window.expose(DamageRect{exposed->x, exposed->y, exposed->x + exposed->width,
+                                           exposed->y + exposed->height});
+            }
         } else if (type == XCB_DESTROY_NOTIFY) {
             const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
             if (destroyed->window == m_window.window()) {

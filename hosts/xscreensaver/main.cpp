@@ -23,10 +23,10 @@
 #include "core/pattern/standard_random.h"
 #include "core/program/entry.h"
 #include "core/program/hack_start.h"
+#include "core/raster/raster_gdi.h"
+#include "hosts/posix/posix_clock.h"
 #include "hosts/posix/posix_files.h"
-#include "hosts/qt/qt_clock.h"
-#include "hosts/qt/qt_gdi.h"
-#include "hosts/qt/qt_process.h"
+#include "hosts/posix/posix_process.h"
 #include "hosts/xscreensaver/foreign_window.h"
 #include "hosts/xscreensaver/hack_event_loop.h"
 #include "hosts/xscreensaver/own_window.h"
@@ -82,7 +82,7 @@ class HackProcess final : public loopster::Process {
     }
 
   private:
-    loopster::QtProcess m_process;
+    loopster::PosixProcess m_process;
 };
 
 }  // namespace
@@ -132,14 +132,21 @@ int main(int argc, char** argv) {
         return 1;
     }
     PosixFiles files;
-    QtClock clock;
+    PosixClock clock;
     HackEventLoop eventLoop(connection, window);
     if (own) {
         eventLoop.endOnDeleteRequest(own->deleteAtom);
     }
     StandardRandom random;
-    QtGdi gdi(window);
-    HackServices services{process, files, clock, eventLoop, random, gdi, window};
+    RasterGdi gdi(window);
+    // Tests hold one pattern and frame still to compare the screen with the lab's picture.
+    std::string pinProblem;
+    const std::optional<FramePin> pin = parseFramePin(std::getenv("LOOPSTER_TEST_PIN"), pinProblem);
+    if (!pinProblem.empty()) {
+        std::fprintf(stderr, "loopster: %s\n", pinProblem.c_str());
+    }
+    HackServices services{process, files, clock,  eventLoop,
+                          random,  gdi,   window, pin ? &*pin : nullptr};
     const auto state = std::make_unique<SaverState>();
 
     // A fatal run-time error ends the run with the standard message and status 1; the shared

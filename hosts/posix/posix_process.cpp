@@ -1,5 +1,5 @@
 // The process on Linux.
-#include "hosts/qt/qt_process.h"
+#include "hosts/posix/posix_process.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -75,9 +75,9 @@ int openLockFile(const std::string& path) {
 
 }  // namespace
 
-QtProcess::QtProcess(int argc, char** argv) : m_commandLine(joinArguments(argc, argv)) {}
+PosixProcess::PosixProcess(int argc, char** argv) : m_commandLine(joinArguments(argc, argv)) {}
 
-bool QtProcess::previousInstance() {
+bool PosixProcess::previousInstance() {
     if (m_locked) {
         return false;
     }
@@ -110,16 +110,16 @@ bool QtProcess::previousInstance() {
     return false;
 }
 
-void QtProcess::endProcess(int exitCode) {
+void PosixProcess::endProcess(int exitCode) {
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
-    // No destructors and no Qt shutdown: this runs inside Qt's event handlers, and the system
+    // No destructors and no toolkit shutdown: this runs inside event handlers, and the system
     // releases the window, the lock and everything else.
     std::_Exit(exitCode);
 }
 
-void QtProcess::showFatalError(const std::string& message) {
+void PosixProcess::showFatalError(const std::string& message) {
     std::cerr << message << std::endl;
 }
 

@@ -1,24 +1,10 @@
-// Time and waiting on Qt.
-#include "hosts/qt/qt_clock.h"
+// Waiting on Qt.
+#include "hosts/qt/qt_event_loop.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTime>
-#include <ctime>
 
 namespace loopster {
-
-std::uint32_t QtClock::GetTickCount() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                    static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<std::uint32_t>(ms);
-}
-
-float QtClock::secondsSinceMidnight() {
-    return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
-}
 
 void QtEventLoop::pumpEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);

@@ -1,7 +1,7 @@
 // The process on Linux: the previous-instance test is advisory locks on files in the user's
 // folders, which the system releases when the process dies, however it dies; the command
 // line is the arguments joined with single blanks; ending flushes the standard streams and exits
-// at once, also from inside a Qt event handler.
+// at once, also from inside an event handler of the toolkit.
 #pragma once
 
 #include <string>
@@ -11,10 +11,10 @@
 
 namespace loopster {
 
-class QtProcess final : public Process {
+class PosixProcess final : public Process {
   public:
     // Takes the arguments before QApplication removes its own options from them.
-    QtProcess(int argc, char** argv);
+    PosixProcess(int argc, char** argv);
 
     // Takes the locks on the first call and keeps them for the life of the process.
     bool previousInstance() override;
