@@ -185,10 +185,13 @@ void releaseStartupMessages() {
 // not answer (its daemon stopped) would hold the saver there before it covers the screen. An
 // address of no transport makes every such connection fail at once. Qt's own event loop, rather
 // than GLib's, ends with a message of Qt's where descriptors run out (GLib stops the process with
-// a breakpoint trap), and the saver pumps its events itself anyway.
+// a breakpoint trap), and the saver pumps its events itself anyway. The saver's windows have no
+// frame, yet Qt's Wayland plugin would load the system's OpenGL (about 45 MiB of it with Mesa's
+// software renderer) only to ask whether it could draw one; a user's own setting stays.
 void keepTheSaverToItself() {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
     ::setenv("QT_NO_GLIB", "1", 1);
+    ::setenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1", 0);
 }
 
 // The files a running saver holds open: the standard streams, the X connection, Qt's event
