@@ -20,6 +20,7 @@
 #include <QLibraryInfo>
 #include <QRegularExpression>
 #include <QString>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +83,16 @@ QString pluginThatCouldNot(const char* what) {
     return {};
 }
 
+// Whether a platform plugin that Qt loaded then found no display to connect to, as Qt says before
+// it names that plugin as not loaded: the display failed, not the plugin.
+bool displayRefused() {
+    static const QRegularExpression refused(
+        QStringLiteral("could not connect to display|Failed to create wl_display"),
+        QRegularExpression::CaseInsensitiveOption);
+    return std::any_of(heldMessages.begin(), heldMessages.end(),
+                       [](const QString& message) { return refused.match(message).hasMatch(); });
+}
+
 QString pluginFile(const QString& plugin) {
     return QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libq") +
            plugin + QStringLiteral(".so");
@@ -114,6 +125,9 @@ std::string startFailureMessage() {
         failed.isEmpty() && !notFound.isEmpty() &&
         ::access(pluginFile(notFound).toLocal8Bit().constData(), F_OK) == 0) {
         failed = notFound;
+    }
+    if (displayRefused()) {
+        failed.clear();
     }
     if (!failed.isEmpty()) {
         return "loopster: Qt's \"" + failed.toStdString() +
