@@ -3,15 +3,16 @@
 # Runs as root (apt-get); on a machine that has everything it does nothing.
 #
 # Usage: install-deps.sh [run]
-#   run   only what building and running the Linux saver needs (`make run`): the compiler, Qt,
-#         the X libraries, the lab's encoders (make run draws an animation with it) and the
-#         virtual screen it runs on without a display; no Windows, Wine or Wayland package.
+#   run   only what building and running the Linux saver needs (`make run`): the compiler, Qt
+#         (with its private headers), the X and Wayland client libraries, the lab's encoders (make
+#         run draws an animation with it) and the virtual screen it runs on without a display; no
+#         Windows, Wine or Wayland compositor package.
 #   With no argument, everything that `make test` and `make package` need as well.
 set -euo pipefail
 
 run_packages=(
     cmake make g++ pkg-config libgtest-dev
-    qt6-base-dev libgl-dev libxcb1-dev libxcb-shm0-dev
+    qt6-base-dev libgl-dev libxcb1-dev libxcb-shm0-dev libwayland-dev qt6-base-private-dev
     libwebp-dev libgif-dev
     xvfb xdotool x11-utils imagemagick python3
 )

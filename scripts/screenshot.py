@@ -9,6 +9,9 @@ for the end-to-end tests. Each check ends with status 0 when it holds and 1 when
                                    centred there within an eighth of each side
   black FILE LEFT TOP WIDTH HEIGHT PERCENT
                                    at least PERCENT % of the rectangle's pixels are black
+  colours FILE LEFT TOP WIDTH HEIGHT
+                                   prints how many colours the ink inside the rectangle has (one
+                                   for a single curve, which is drawn in one colour)
   thickness FILE                   prints the share of inked pixels with an inked neighbour on
                                    both axes (about 0 for a one-pixel line, most for two pixels)
   same FILE OTHER                  the two pictures are equal pixel for pixel
@@ -104,6 +107,17 @@ def main(argv):
             row = pixels[(y * full_width + left) * 3:(y * full_width + left + width) * 3]
             black += sum(1 for i in range(0, len(row), 3) if row[i:i + 3] == b"\0\0\0")
         return black * 100 >= percent * width * height
+    if check == "colours":
+        left, top, width, height = numbers
+        full_width, _, pixels = read_ppm(path)
+        colours = set()
+        for y in range(top, top + height):
+            row = pixels[(y * full_width + left) * 3:(y * full_width + left + width) * 3]
+            if row.strip(b"\0"):
+                colours.update(row[i:i + 3] for i in range(0, len(row), 3))
+        colours.discard(b"\0\0\0")
+        print(len(colours))
+        return True
     if check == "same":
         # Two pictures of one size, pixel for pixel; what differs is said on stderr.
         first, second = read_ppm(path), read_ppm(argv[3])

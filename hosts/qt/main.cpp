@@ -20,6 +20,7 @@
 #include <QLibraryInfo>
 #include <QRegularExpression>
 #include <QString>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +83,16 @@ QString pluginThatCouldNot(const char* what) {
     return {};
 }
 
+// Whether a platform plugin that Qt loaded then found no display to connect to, as Qt says before
+// it names that plugin as not loaded: the display failed, not the plugin.
+bool displayRefused() {
+    static const QRegularExpression refused(
+        QStringLiteral("could not connect to display|Failed to create wl_display"),
+        QRegularExpression::CaseInsensitiveOption);
+    return std::any_of(heldMessages.begin(), heldMessages.end(),
+                       [](const QString& message) { return refused.match(message).hasMatch(); });
+}
+
 QString pluginFile(const QString& plugin) {
     return QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libq") +
            plugin + QStringLiteral(".so");
@@ -114,6 +125,9 @@ std::string startFailureMessage() {
         failed.isEmpty() && !notFound.isEmpty() &&
         ::access(pluginFile(notFound).toLocal8Bit().constData(), F_OK) == 0) {
         failed = notFound;
+    }
+    if (displayRefused()) {
+        failed.clear();
     }
     if (!failed.isEmpty()) {
         return "loopster: Qt's \"" + failed.toStdString() +
@@ -185,10 +199,13 @@ void releaseStartupMessages() {
 // not answer (its daemon stopped) would hold the saver there before it covers the screen. An
 // address of no transport makes every such connection fail at once. Qt's own event loop, rather
 // than GLib's, ends with a message of Qt's where descriptors run out (GLib stops the process with
-// a breakpoint trap), and the saver pumps its events itself anyway.
+// a breakpoint trap), and the saver pumps its events itself anyway. The saver's windows have no
+// frame, yet Qt's Wayland plugin would load the system's OpenGL (about 45 MiB of it with Mesa's
+// software renderer) only to ask whether it could draw one; a user's own setting stays.
 void keepTheSaverToItself() {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
     ::setenv("QT_NO_GLIB", "1", 1);
+    ::setenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1", 0);
 }
 
 // The files a running saver holds open: the standard streams, the X connection, Qt's event

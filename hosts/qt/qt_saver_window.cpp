@@ -19,6 +19,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
@@ -33,6 +34,7 @@
 #include "hosts/qt/first_frame.h"
 #include "hosts/qt/qt_desktop.h"
 #include "hosts/qt/timing_log.h"
+#include "hosts/qt/wayland_presenter.h"
 #include "hosts/x11/x11_presenter.h"
 
 namespace loopster {
@@ -114,12 +116,24 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         // Qt's connection is gone once the application is.
         if (qGuiApp == nullptr) {
             static_cast<void>(m_presenter.release());
+            static_cast<void>(m_wayland.release());
         }
     }
     SaverWidget(const SaverWidget&) = delete;
     SaverWidget& operator=(const SaverWidget&) = delete;
 
-    QImage& buffer() { return m_buffer; }
+    QImage& buffer() {
+        // On Wayland the picture moves between the presenter's buffers, and the image follows it.
+        if (m_wayland &&
+            static_cast<const void*>(m_wayland->rows().pixels) != m_buffer.constBits()) {
+            m_buffer = imageOf(m_wayland->rows());
+        }
+        return m_buffer;
+    }
+
+    // The window's size in the screen's own pixels, which the frames are drawn in: on a scaled
+    // output the widget's size counts larger pixels.
+    QSize deviceSize() const { return deviceSize(size()); }
 
     void setBackColour(std::uint32_t rgb) {
         m_backColour = rgb;
@@ -155,6 +169,10 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
             presenter->clear();
             return;
         }
+        if (m_wayland) {
+            m_wayland->clear(m_backColour);
+            return;
+        }
         m_ink.clear(m_backColour);
         repaintChanged();
     }
@@ -173,6 +191,17 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
             }
             return;
         }
+        if (m_wayland) {
+            m_wayland->polyline(points, count, penWidth, colour);
+            timingLog("drawn");
+            m_frameWaiting = true;
+            // Nothing may reach the window before the compositor has configured it, which its
+            // first exposure tells; that exposure shows the frame.
+            if (m_wayland->present(m_exposed ? windowHandle() : nullptr, scale())) {
+                waitingFrameShown();
+            }
+            return;
+        }
         m_ink.polyline(points, count, penWidth, colour);
         timingLog("drawn");
         m_frameWaiting = true;
@@ -185,6 +214,10 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         if (event->type() == QEvent::Show && !m_watchingExposure && windowHandle() != nullptr) {
             windowHandle()->installEventFilter(this);
             m_watchingExposure = true;
+        }
+        // An output of another scale needs a buffer of another size.
+        if (event->type() == QEvent::ScreenChangeInternal && !m_direct) {
+            resizeBuffer(size());
         }
         return QWidget::event(event);
     }
@@ -209,6 +242,16 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
+        // On Wayland the saver's own buffers are the window's only ones: Qt neither paints nor
+        // sends one of its backing store, and the compositor may take the saver's from this
+        // exposure on.
+        if (event->type() == QEvent::Expose && watched == windowHandle() && m_wayland) {
+            m_exposed = windowHandle()->isExposed();
+            if (m_exposed && m_wayland->presentAll(*windowHandle(), scale())) {
+                waitingFrameShown();
+            }
+            return true;
+        }
         // Qt answers an exposure by sending what its backing store holds, which the frames put
         // straight to the window have not been kept in; on Wayland, a window sent full screen to
         // another output is exposed with a fresh buffer of which Qt would paint only what changed,
@@ -231,8 +274,9 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
             // pixels are sent again.
             if (X11Presenter* presenter = direct()) {
                 for (const QRect& area : event->region()) {
+                    const QRect rect = devicePixels(area);
                     presenter->expose(
-                        DamageRect{area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+                        DamageRect{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1});
                 }
                 if (m_frameWaiting) {
                     m_frameWaiting = false;
@@ -252,17 +296,19 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         QPainter painter(this);
         // Each rectangle is drawn from a view of the buffer's own rows rather than as a part of
         // the whole buffer: Qt hands the latter to its thread pool, and waking the threads for
-        // every rectangle of every frame cost more than the copying.
+        // every rectangle of every frame cost more than the copying. The buffer has the screen's
+        // pixels, `ratio` to each of the widget's.
+        const qreal ratio = devicePixelRatioF();
         for (const QRect& area : event->region()) {
-            const QRect rect = area.intersected(m_buffer.rect());
+            const QRect rect = devicePixels(area).intersected(m_buffer.rect());
             if (rect.isEmpty()) {
                 continue;
             }
-            const QImage part(m_buffer.constScanLine(rect.top()) +
-                                  static_cast<std::size_t>(rect.left()) * sizeof(std::uint32_t),
-                              rect.width(), rect.height(), m_buffer.bytesPerLine(),
-                              m_buffer.format());
-            painter.drawImage(rect.topLeft(), part);
+            QImage part(m_buffer.constScanLine(rect.top()) +
+                            static_cast<std::size_t>(rect.left()) * sizeof(std::uint32_t),
+                        rect.width(), rect.height(), m_buffer.bytesPerLine(), m_buffer.format());
+            part.setDevicePixelRatio(ratio);
+            painter.drawImage(QPointF(rect.left() / ratio, rect.top() / ratio), part);
         }
         if (m_frameWaiting) {
             m_frameWaiting = false;
@@ -273,7 +319,8 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     void resizeEvent(QResizeEvent* event) override {
         if (m_direct) {
             if (m_presenter) {
-                m_presenter->resize(event->size().width(), event->size().height());
+                const QSize pixels = deviceSize(event->size());
+                m_presenter->resize(pixels.width(), pixels.height());
             }
         } else {
             resizeBuffer(event->size());
@@ -315,13 +362,47 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         }
     }
 
+    QSize deviceSize(const QSize& size) const {
+        const qreal ratio = devicePixelRatioF();
+        return QSize(qRound(size.width() * ratio), qRound(size.height() * ratio))
+            .expandedTo(QSize(1, 1));
+    }
+
+    // The widget's pixels that the buffer's `rect` touches, or the buffer's pixels under the
+    // widget's `rect`: each whole pixel that any part of it covers.
+    QRect widgetPixels(const QRect& rect) const { return scaled(rect, 1.0 / devicePixelRatioF()); }
+    QRect devicePixels(const QRect& rect) const { return scaled(rect, devicePixelRatioF()); }
+    static QRect scaled(const QRect& rect, qreal factor) {
+        if (factor == 1.0) {
+            return rect;
+        }
+        const auto left = static_cast<int>(std::floor(rect.left() * factor));
+        const auto top = static_cast<int>(std::floor(rect.top() * factor));
+        return QRect(left, top, static_cast<int>(std::ceil((rect.right() + 1) * factor)) - left,
+                     static_cast<int>(std::ceil((rect.bottom() + 1) * factor)) - top);
+    }
+
+    // The scale the Wayland compositor is told the buffer has: Qt 6.4 knows only whole ones.
+    int scale() const { return std::max(1, qRound(devicePixelRatioF())); }
+
+    void waitingFrameShown() {
+        if (m_frameWaiting) {
+            m_frameWaiting = false;
+            frameShown();
+        }
+    }
+
     void resizeBuffer(const QSize& size) {
-        if (m_buffer.size() == size) {
+        const QSize bufferSize = deviceSize(size);
+        if (m_buffer.size() == bufferSize) {
             return;
         }
-        const QSize bufferSize = size.expandedTo(QSize(1, 1));
         m_buffer = QImage();
-        if (m_memory.allocate(bufferSize.width(), bufferSize.height())) {
+        m_wayland.reset();
+        m_wayland = WaylandPresenter::create(bufferSize, m_backColour);
+        if (m_wayland) {
+            m_buffer = imageOf(m_wayland->rows());
+        } else if (m_memory.allocate(bufferSize.width(), bufferSize.height())) {
             m_buffer = imageOf(m_memory.rows());
         }
         if (m_buffer.isNull()) {
@@ -361,7 +442,9 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         const auto window = static_cast<std::uint32_t>(winId());
         if (!m_presenter || window != m_presenterWindow) {
             m_presenter.reset();
-            m_presenter = X11Presenter::create(qtConnection(), window, width(), height());
+            const QSize pixels = deviceSize();
+            m_presenter =
+                X11Presenter::create(qtConnection(), window, pixels.width(), pixels.height());
             m_presenterWindow = window;
             if (!m_presenter) {
                 m_direct = false;
@@ -381,13 +464,21 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
         if (changed.empty()) {
             return;
         }
-        // The rectangles come in the banded order a region keeps, so it takes them as they are.
+        // The rectangles come in the banded order a region keeps, so it takes them as they are;
+        // in the widget's larger pixels of a scaled screen they may overlap, so they are joined.
         m_rects.resize(changed.size());
-        std::transform(changed.begin(), changed.end(), m_rects.begin(), [](const DamageRect& r) {
-            return QRect(r.left, r.top, r.width(), r.height());
-        });
+        std::transform(changed.begin(), changed.end(), m_rects.begin(),
+                       [this](const DamageRect& r) {
+                           return widgetPixels(QRect(r.left, r.top, r.width(), r.height()));
+                       });
         QRegion region;
-        region.setRects(m_rects.data(), static_cast<int>(m_rects.size()));
+        if (devicePixelRatioF() == 1.0) {
+            region.setRects(m_rects.data(), static_cast<int>(m_rects.size()));
+        } else {
+            for (const QRect& rect : m_rects) {
+                region += rect;
+            }
+        }
         update(region);
     }
 
@@ -397,7 +488,8 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     bool m_direct = false;
     std::unique_ptr<X11Presenter> m_presenter;
     std::uint32_t m_presenterWindow = 0;
-    // The back buffer's pixels, off X11.
+    // Off X11: on Wayland the window's own buffers, elsewhere the back buffer's pixels.
+    std::unique_ptr<WaylandPresenter> m_wayland;
     PixelBuffer m_memory;
     QImage m_buffer;
     std::uint32_t m_backColour = 0xFF000000u;
@@ -405,6 +497,8 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     std::vector<QRect> m_rects;
     bool m_frameWaiting = false;
     bool m_watchingExposure = false;
+    // Whether the window is exposed on Wayland, where nothing may be attached before.
+    bool m_exposed = false;
 };
 
 QtSaverWindow::QtSaverWindow(Process& process) : m_process(process) {}
@@ -434,11 +528,11 @@ void QtSaverWindow::setEventHandler(SaverWindowEvents* handler) {
 }
 
 int QtSaverWindow::scaleHeight() {
-    return created().height();
+    return created().deviceSize().height();
 }
 
 int QtSaverWindow::scaleWidth() {
-    return created().width();
+    return created().deviceSize().width();
 }
 
 void QtSaverWindow::setBackColor(std::int32_t colour) {

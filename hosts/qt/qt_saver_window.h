@@ -1,9 +1,9 @@
 // The saver window on Qt 6: a borderless, black, full-screen widget, hidden until the render loop
-// shows it. Frames are drawn into a persistent back buffer, so clearing never flickers and an
-// uncovered window repaints itself from it. On X11 with MIT-SHM the buffer lies in shared memory
-// and each frame's changed tiles are put straight to the window (X11ShmPresenter); elsewhere the
-// widget copies them to the screen when Qt repaints it. Each window is full screen on one monitor:
-// the primary one unless it is placed on another.
+// shows it. On X11 the X server inks each frame's pixels on the window (X11Presenter); on Wayland
+// each frame is drawn in one of the window's own shared-memory buffers and attached with its
+// changed tiles marked (WaylandPresenter); elsewhere frames are drawn into a back buffer that Qt
+// repaints the window from. Frames have the screen's own pixels, also on a scaled output. Each
+// window is full screen on one monitor: the primary one unless it is placed on another.
 #pragma once
 
 #include <QImage>

@@ -5,12 +5,15 @@
 # black and draws a curve around its centre, and says nothing; `loopster /c` shows the dialog. With
 # Qt's Wayland plugin hidden in a private mount namespace, as if qt6-wayland were not installed,
 # /s and /c end with one line naming the plugin and its package.
+# Then one headless output at scale 2, where the saver held on one frame shows loopster-lab's
+# picture of it at the output's own pixels.
 # Then sway on its X11 backend inside a private Xvfb, whose pointer and keyboard xdotool drives as
 # a user would: no pointer is drawn over the saver, and a key, a click or moving the pointer ends
 # it.
 set -euo pipefail
 
-saver=${1:?usage: wayland_e2e_test.sh PATH_TO_LOOPSTER}
+saver=${1:?usage: wayland_e2e_test.sh PATH_TO_LOOPSTER PATH_TO_LOOPSTER_LAB}
+lab=${2:?usage: wayland_e2e_test.sh PATH_TO_LOOPSTER PATH_TO_LOOPSTER_LAB}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../scripts/e2e-lib.sh
 . "$here/../../scripts/e2e-lib.sh"
@@ -57,12 +60,14 @@ stop_sway() {
     wait "$sway_pid" 2>/dev/null || true
 }
 
-# Starts the saver with the given arguments; sets saver_pid. Its stdout and stderr go to saver.log.
+# Starts the saver with the given arguments, held on the pattern and frame $pin when that is set;
+# sets saver_pid. Its stdout and stderr go to saver.log.
 start_saver() {
     : >"$work/saver.log"
     setpriv --reuid=nobody --regid=nogroup --clear-groups \
         env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
-        WAYLAND_DISPLAY="$WAYLAND_NAME" "$work/bin/loopster" "$@" >"$work/saver.log" 2>&1 &
+        WAYLAND_DISPLAY="$WAYLAND_NAME" ${pin:+LOOPSTER_TEST_PIN="$pin"} \
+        "$work/bin/loopster" "$@" >"$work/saver.log" 2>&1 &
     saver_pid=$!
     pids+=("$saver_pid")
 }
@@ -127,16 +132,26 @@ while read -r mode x y w h ox oy ow oh; do
     [ "$mode" = 1 ] && [ "$x $y $w $h" = "$ox $oy $ow $oh" ] ||
         fail "a window is not full screen on its output: $mode $x $y $w $h on $ox $oy $ow $oh"
 done <<<"$windows"
-# Later frames replace the first; the windows stay black between the curves.
+# Later frames replace the first; the windows stay black between the curves. Each window shows
+# one curve, drawn in one colour, which moves along the gradient from frame to frame: a buffer
+# that kept an earlier frame's curve would show two colours.
 sleep 1
-shoot_wayland "$work/shot.ppm"
-black_share_at_least "$work/shot.ppm" 0 0 800 600 90 &&
-    black_share_at_least "$work/shot.ppm" 800 0 640 480 90 ||
-    fail "the compositor's background shows through a saver window"
+for shot in 1 2 3 4 5; do
+    shoot_wayland "$work/shot.ppm"
+    black_share_at_least "$work/shot.ppm" 0 0 800 600 90 &&
+        black_share_at_least "$work/shot.ppm" 800 0 640 480 90 ||
+        fail "the compositor's background shows through a saver window"
+    for output in "0 0 800 600" "800 0 640 480"; do
+        # shellcheck disable=SC2086
+        colours=$(python3 "$private_xvfb_scripts/screenshot.py" colours "$work/shot.ppm" $output)
+        [ "$colours" -eq 1 ] || fail "the output at $output shows ink of $colours colours, not one curve"
+    done
+    sleep 0.3
+done
 running "$saver_pid" || fail "the saver ended by itself"
 [ ! -s "$work/saver.log" ] || fail "the saver said: $(cat "$work/saver.log")"
 stop_saver
-echo "ok: /s is full screen on both outputs, black with a curve on each, and says nothing"
+echo "ok: /s is full screen on both outputs, black with one curve on each, and says nothing"
 
 start_saver /c
 dialog_shown() { [ -n "$(loopster_windows)" ]; }
@@ -172,6 +187,34 @@ else
     echo "skip: no private mount namespace here, so the Wayland plugin cannot be hidden"
 fi
 stop_sway
+
+# --- Headless, one output of 1280x720 pixels at scale 2 (640x360 in the window's pixels), the
+# saver held on one pattern and frame (LOOPSTER_TEST_PIN): the output, which grim takes at its full
+# resolution, shows loopster-lab's picture of that frame at 1280x720 pixel for pixel. So the curve
+# is mapped to the output's own pixels and a light pen inks single ones; drawn at the window's
+# pixels and doubled, every inked pixel would lie in a 2x2 block of ink. Without sway's full
+# redraw here, a tile the saver failed to mark damaged would show as well.
+printf 'output HEADLESS-1 resolution 1280x720 scale 2\n' >"$work/sway.conf"
+start_sway WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1 WLR_LIBINPUT_NO_DEVICES=1
+mkdir -p -m 755 "$work/home/.config/loopster"
+printf '30\r\n1\r\n' >"$work/home/.config/loopster/tovren.txt"
+chown -R nobody:nogroup "$work/home/.config"
+"$lab" still --seed 4242.25 --frame 40 --size 1280x720 --out "$work/still.png" >/dev/null
+convert "$work/still.png" -depth 8 "ppm:$work/still.ppm"
+pin=4242.25:40 start_saver /s
+output_is_still() {
+    shoot_wayland "$work/shot.ppm" &&
+        python3 "$private_xvfb_scripts/screenshot.py" same "$work/shot.ppm" "$work/still.ppm"
+}
+poll_until 15 output_is_still 2>/dev/null || output_is_still ||
+    fail "the scale-2 output is not loopster-lab's picture of the pinned frame at 1280x720"
+sleep 0.3
+output_is_still || fail "the pinned frame on the scale-2 output changed while it was drawn again"
+[ ! -s "$work/saver.log" ] || fail "the saver said: $(cat "$work/saver.log")"
+stop_saver
+rm -r "$work/home/.config"
+stop_sway
+echo "ok: a scale-2 output shows loopster-lab's 1280x720 picture of the pinned frame, pixel for pixel"
 
 # --- Sway on its X11 backend, one 1024x768 output filling a private Xvfb, so that xdotool's
 # pointer and keys reach it as a user's would.
