@@ -113,17 +113,6 @@ if [[ " ${programs[*]} " == *" scr"* ]]; then
     [ -n "$baseline_scr" ] && cp "$baseline_scr" "$prefix/drive_c/baseline.scr"
 fi
 
-# Nanoseconds on the CPU of every thread the process has now (the first field of each thread's
-# schedstat).
-cpu_ns() {
-    local total=0 file ns rest
-    for file in /proc/"$1"/task/*/schedstat; do
-        read -r ns rest 2>/dev/null <"$file" || continue
-        total=$((total + ns))
-    done
-    echo "$total"
-}
-now_ns() { date +%s%N; }
 
 # The process of this prefix whose command line starts with the Windows path $1 (Wine shows a
 # program's own command line there); waits up to 5 s for it to appear.
@@ -208,11 +197,7 @@ for size in $sizes; do
         sleep 2
     fi
     for ((round = 1; round <= rounds; round++)); do
-        # Each round starts one program further on, so no program always follows the same one.
-        order=()
-        for ((k = 0; k < ${#programs[@]}; k++)); do
-            order+=("${programs[$(((k + round - 1) % ${#programs[@]}))]}")
-        done
+        round_order "$round" "${programs[@]}"
         for program in "${order[@]}"; do
             start_program "$program"
             sleep "$settle"

@@ -39,7 +39,6 @@ for ((i = 1; i < screens; i++)); do
 done
 start_private_xvfb 1920x1080 "$work" "${more[@]}"
 
-now_ns() { date +%s%N; }
 
 # The subshell records the wall clock and becomes the saver, so the time is taken just before exec.
 (

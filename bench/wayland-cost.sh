@@ -70,7 +70,6 @@ poll_until 10 sway_up || { echo "error: sway did not start" >&2; cat "$work/sway
 wayland_name=$(basename "$(compgen -G "$work/sway-runtime/wayland-[0-9]*.lock")" .lock)
 start_private_xvfb "$size" "$work" "${more_screens[@]}"
 
-now_ns() { date +%s%N; }
 
 # Starts the saver $2 on the display kind $1 (wayland or x11); sets run_pid.
 start_program() {
@@ -87,10 +86,7 @@ programs=(wayland x11)
 results=$work/results
 : >"$results"
 for ((round = 1; round <= rounds; round++)); do
-    order=()
-    for ((k = 0; k < ${#programs[@]}; k++)); do
-        order+=("${programs[$(((k + round - 1) % ${#programs[@]}))]}")
-    done
+    round_order "$round" "${programs[@]}"
     for program in "${order[@]}"; do
         binary=$loopster
         [[ $program == *-baseline ]] && binary=$baseline

@@ -51,6 +51,18 @@ fail() {
 running() { kill -0 "$1" 2>/dev/null; }
 ended() { ! running "$1"; }
 
+# Waits up to 5 s for the saver, $saver_pid, to end by itself after what $1 says, and requires
+# exit code 0; says how long it took.
+expect_end() {
+    local what=$1 start code=0
+    start=$(date +%s%N)
+    poll_until 5 ended "$saver_pid" || fail "$what did not end the saver"
+    wait "$saver_pid" || code=$?
+    saver_pid=
+    [ "$code" -eq 0 ] || fail "$what: exit code $code"
+    echo "ok: $what ended the saver after $((($(date +%s%N) - start) / 1000000)) ms"
+}
+
 # Clock ticks of utime + stime, fields 14 and 15 of /proc/PID/stat (after the command's brackets).
 cpu_ticks() {
     local stat
@@ -70,6 +82,40 @@ cpu_ns() {
         total=$((total + ns))
     done
     echo "$total"
+}
+
+now_ns() { date +%s%N; }
+
+# For programs that run as nobody (sway refuses root): a home and a runtime folder of nobody's in
+# $work, and the executable $1 copied to $work/bin/loopster, which nobody can run (begin_work
+# shared makes $work reachable).
+nobody_home() {
+    mkdir -m 755 "$work/bin"
+    install -m 755 "$1" "$work/bin/loopster"
+    mkdir -m 700 "$work/home" "$work/runtime"
+    chown nobody:nogroup "$work/home" "$work/runtime"
+}
+
+# Runs a command as nobody with a clean environment: that home and runtime folder, $work/bin on
+# the PATH, the compositor's display when WAYLAND_NAME names one, and the given variables
+# (NAME=value ...) before the command.
+as_nobody() {
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env -i PATH="$work/bin:/usr/bin:/bin" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+        ${WAYLAND_NAME:+WAYLAND_DISPLAY="$WAYLAND_NAME"} "$@"
+}
+
+# Sets `order` to the programs $2... in the order that round $1 (from 1) of an interleaved
+# measurement runs them: each round starts one program further on, so that none always follows
+# the same one.
+round_order() {
+    local round=$1 k
+    shift
+    local programs=("$@")
+    order=()
+    for ((k = 0; k < ${#programs[@]}; k++)); do
+        order+=("${programs[$(((k + round - 1) % ${#programs[@]}))]}")
+    done
 }
 
 # Waits up to 10 s until the server $2 has written its display number into the file $1 (its

@@ -29,15 +29,6 @@ start_saver() {
     saver_pid=$!
 }
 
-# Waits for the saver to end by itself after $1, with exit code 0.
-expect_end() {
-    poll_until 5 ended "$saver_pid" || fail "$1 did not end the saver"
-    local code=0
-    wait "$saver_pid" || code=$?
-    saver_pid=
-    [ "$code" -eq 0 ] || fail "$1: exit code $code"
-    echo "ok: $1 ended the saver"
-}
 
 # True when every rectangle "LEFT TOP WIDTH HEIGHT" given shows a curve around its centre in one
 # screenshot of $SHOT_DISPLAY (default DISPLAY).

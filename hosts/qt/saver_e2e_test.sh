@@ -31,16 +31,6 @@ start_saver() {
     running "$saver_pid" || fail "the saver ended by itself"
 }
 
-# Waits for the saver to end and checks that it ended normally; prints how long it took.
-expect_end() {
-    local what=$1 start
-    start=$(date +%s%N)
-    poll_until 5 ended "$saver_pid" || fail "$what did not end the saver"
-    local code=0
-    wait "$saver_pid" || code=$?
-    [ "$code" -eq 0 ] || fail "$what: exit code $code"
-    echo "ok: $what ended the saver after $((($(date +%s%N) - start) / 1000000)) ms"
-}
 
 start_saver
 echo "ok: a curve is drawn around the centre"

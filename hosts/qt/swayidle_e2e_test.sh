@@ -30,14 +30,7 @@ on_exit() {
     done
 }
 
-mkdir -m 755 "$work/bin"
-install -m 755 "$saver" "$work/bin/loopster"
-mkdir -m 700 "$work/home" "$work/runtime"
-chown nobody:nogroup "$work/home" "$work/runtime"
-as_nobody() {
-    setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        env -i PATH="$work/bin:/usr/bin:/bin" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" "$@"
-}
+nobody_home "$saver"
 
 start_private_xvfb 1024x768 "$work"
 : >"$work/sway.conf"

@@ -22,18 +22,7 @@ begin_work shared
 SWAY_DEBUG=()
 fail_logs=("$work/saver.log" "$work/sway.log")
 
-mkdir -m 755 "$work/bin"
-install -m 755 "$saver" "$work/bin/loopster"
-mkdir -m 700 "$work/home" "$work/runtime"
-chown nobody:nogroup "$work/home" "$work/runtime"
-
-# Runs a command as nobody with a clean environment: the private home and runtime folder, the
-# compositor's display once it runs, and the given variables (NAME=value ...) before the command.
-as_nobody() {
-    setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
-        ${WAYLAND_NAME:+WAYLAND_DISPLAY="$WAYLAND_NAME"} "$@"
-}
+nobody_home "$saver"
 
 # Starts sway with the given backend variables and waits for its display and its IPC socket.
 start_sway() {

@@ -29,6 +29,8 @@ install_txt=$(realpath "$3")
 license_txt=$(realpath "$4")
 workdir=$5
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/e2e-lib.sh
+. "$here/../../scripts/e2e-lib.sh"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 for tool in "$wine" "$wineserver" makensis Xvfb xdotool import convert python3; do
@@ -102,14 +104,7 @@ if b"MIT License" not in texts["LICENSE.txt"] or b"The loopster developers" not 
 print("ok: the zip holds loopster.scr as built, INSTALL.txt and LICENSE.txt with CR LF")
 PY
 
-display_file=$workdir/display
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-for _ in $(seq 100); do
-    [ -s "$display_file" ] && break
-    sleep 0.05
-done
-[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$(cat "$display_file")
+start_private_xvfb 1024x768 "$workdir"
 
 # A fresh 64-bit prefix, its set-up finished and its wine server ended.
 fresh_prefix() {

@@ -27,6 +27,8 @@ scr=$1
 workdir=$2
 # shellcheck source=wine_machine.sh
 . "$(dirname "$0")/wine_machine.sh"
+# shellcheck source=../../../scripts/e2e-lib.sh
+. "$(dirname "$0")/../../../scripts/e2e-lib.sh"
 skip_unless_runnable_here "$scr"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
@@ -67,15 +69,7 @@ trap cleanup EXIT
 
 # The screen is 1024 x 768 at Wine's default 96 dots per inch: 15 twips to the pixel. Without -br
 # the root window shows X's grey weave, so a black screenshot proves that the saver covers it.
-display_file=$workdir/display
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-for _ in $(seq 100); do
-    [ -s "$display_file" ] && break
-    sleep 0.05
-done
-[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
-display=$(cat "$display_file")
-export DISPLAY=:$display
+start_private_xvfb 1024x768 "$workdir"
 
 # One persistent wine server for every run below, stopped by the cleanup.
 mkdir -p "$prefix"
@@ -117,7 +111,6 @@ wait_exit() {
     return 1
 }
 
-running() { kill -0 "$1" 2>/dev/null; }
 
 # Waits up to 15 s for a visible window matching xdotool search options; prints its id.
 wait_window() {

@@ -46,11 +46,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
 if ! start_private_xorg "$workdir"; then
     echo "skipped: Xorg with the dummy driver does not start here:"
     cat "$workdir/xorg.out" "$workdir/xorg.log" 2>/dev/null | tail -n 5
@@ -81,16 +76,6 @@ cp "$scr" "$prefix/drive_c/loopster.scr"
 start_saver() {
     "$wine" 'C:\loopster.scr' /s >/dev/null 2>&1 &
     saver_pid=$!
-}
-running() { kill -0 "$saver_pid" 2>/dev/null; }
-ended() { ! running; }
-expect_end() {
-    poll_until 5 ended || fail "$1 did not end the saver"
-    local code=0
-    wait "$saver_pid" || code=$?
-    saver_pid=
-    [ "$code" -eq 0 ] || fail "$1: exit code $code"
-    echo "ok: $1 ended the saver"
 }
 curves_on_both() {
     shoot "$workdir/shot.ppm" || return 1
@@ -125,7 +110,7 @@ ended_at=
 for position in "1500 300" "300 300" "1600 400"; do
     # shellcheck disable=SC2086
     move $position
-    if ended; then
+    if ended "$saver_pid"; then
         ended_at=$position
         break
     fi
