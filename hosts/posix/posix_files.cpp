@@ -430,8 +430,13 @@ std::optional<FileFailure> ReplacementFile::commit(bool replace) {
     return std::nullopt;
 }
 
-std::optional<FileFailure> PosixFiles::replaceFile(const std::string& path,
-                                                   const std::string& content) {
+namespace {
+
+// Writes the content whole beside `path`, then renames it over the path (`replace`) or links it
+// into place, which fails on anything already there. Either way a process killed at any moment
+// leaves the old file or none, or the whole new one, never an empty or torn file.
+std::optional<FileFailure> writeWhole(const std::string& path, const std::string& content,
+                                      bool replace) {
     if (auto folderFailure = makeFolders(parentOf(path))) {
         return folderFailure;
     }
@@ -440,23 +445,19 @@ std::optional<FileFailure> PosixFiles::replaceFile(const std::string& path,
         return openFailure;
     }
     file.write(content.data(), content.size());
-    return file.commit();
+    return file.commit(replace);
+}
+
+}  // namespace
+
+std::optional<FileFailure> PosixFiles::replaceFile(const std::string& path,
+                                                   const std::string& content) {
+    return writeWhole(path, content, true);
 }
 
 std::optional<FileFailure> PosixFiles::createFile(const std::string& path,
                                                   const std::string& content) {
-    if (auto folderFailure = makeFolders(parentOf(path))) {
-        return folderFailure;
-    }
-    // Written whole beside the path and linked into place: a process killed at any moment leaves
-    // no file or the whole one, never an empty or torn file that would count as present at every
-    // later start. The link fails on an existing file, or anything else at the path, untouched.
-    ReplacementFile file;
-    if (auto openFailure = file.open(path)) {
-        return openFailure;
-    }
-    file.write(content.data(), content.size());
-    return file.commit(false);
+    return writeWhole(path, content, false);
 }
 
 FileLocations linuxFileLocations() {
