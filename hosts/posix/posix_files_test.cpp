@@ -20,6 +20,8 @@
 #include <sstream>
 #include <string>
 
+#include "hosts/posix/saved_environment.h"
+
 namespace loopster {
 namespace {
 
@@ -297,24 +299,8 @@ TEST_F(PosixFilesTest, CreateMakesTheFolderButNeverOverwritesAndAFileAppearsWhol
 
 class LocationsTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) {
-            const char* value = std::getenv(name);
-            saved.emplace_back(name, value == nullptr ? std::optional<std::string>()
-                                                      : std::optional<std::string>(value));
-        }
-        ::setenv("HOME", "/home/user", 1);
-    }
-    void TearDown() override {
-        for (const auto& [name, value] : saved) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-    }
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    void SetUp() override { ::setenv("HOME", "/home/user", 1); }
+    const SavedEnvironment saved{"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"};
 };
 
 TEST_F(LocationsTest, XdgFoldersWhenSetHomeDefaultsOtherwise) {

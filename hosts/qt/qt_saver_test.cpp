@@ -1,7 +1,6 @@
 // The Qt saver window, drawing calls, event wait and process under the offscreen platform. The
 // exit rules end the real process, so those cases run as death tests in a child process.
 #include <gtest/gtest.h>
-#include <pwd.h>
 
 #include <unistd.h>
 #include <QApplication>
@@ -10,10 +9,6 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -227,140 +222,6 @@ TEST(QtWait, WaitUntilTickReturnsOnceTheTickReachesTheDeadlineAndHandlesPostedEv
         QApplication::instance(), [&handled] { handled = true; }, Qt::QueuedConnection);
     WaitUntilTick(frameDeadline(clock.GetTickCount(), -1), clock, loop);
     EXPECT_TRUE(handled);
-}
-
-TEST(PosixProcessTest, CommandLineIsTheArgumentsJoinedWithSingleBlanks) {
-    std::vector<std::string> words = {"loopster", "/p", "123"};
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    EXPECT_EQ(joinArguments(3, argv.data()), "/p 123");
-    EXPECT_EQ(joinArguments(2, argv.data()), "/p");
-    EXPECT_EQ(joinArguments(1, argv.data()), "");
-    words[1] = "/s ";
-    argv[1] = words[1].data();
-    EXPECT_EQ(joinArguments(2, argv.data()), "/s ");
-}
-
-// One instance per user whatever the environment: a second start with the runtime folder, without
-// it, or with another cache folder finds the lock held.
-TEST(PosixProcessTest, ASecondInstanceFindsTheLockHeldInEveryEnvironment) {
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() / ("loopster-lock-" + std::to_string(::getpid()));
-    const std::filesystem::path runtime = root / "runtime";
-    std::filesystem::create_directories(runtime);
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
-        const char* value = std::getenv(name);
-        saved.emplace_back(name,
-                           value == nullptr ? std::nullopt : std::optional<std::string>(value));
-        ::unsetenv(name);
-    }
-    ::setenv("HOME", (root / "home").c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    EXPECT_EQ(instanceLockPaths().front(), (runtime / "loopster.lock").string());
-
-    std::vector<char*> argv{const_cast<char*>("loopster"), nullptr};
-    PosixProcess first(1, argv.data());
-    PosixProcess second(1, argv.data());
-    EXPECT_FALSE(first.previousInstance());
-    EXPECT_TRUE(second.previousInstance());
-    EXPECT_FALSE(first.previousInstance());
-
-    ::unsetenv("XDG_RUNTIME_DIR");
-    PosixProcess withoutRuntime(1, argv.data());
-    EXPECT_TRUE(withoutRuntime.previousInstance());
-    ::setenv("XDG_CACHE_HOME", (root / "other-cache").c_str(), 1);
-    PosixProcess otherCache(1, argv.data());
-    EXPECT_TRUE(otherCache.previousInstance());
-
-    for (const auto& [name, value] : saved) {
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    std::filesystem::remove_all(root);
-}
-
-// A runtime folder that cannot hold the lock (not writable, or something else under its name)
-// must not let a second saver run: both fall back to the lock in the cache folder.
-TEST(PosixProcessTest, ARuntimeFolderThatCannotHoldTheLockFallsBackToTheCacheFolder) {
-    const std::filesystem::path root = std::filesystem::temp_directory_path() /
-                                       ("loopster-fallback-" + std::to_string(::getpid()));
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
-        const char* value = std::getenv(name);
-        saved.emplace_back(name,
-                           value == nullptr ? std::nullopt : std::optional<std::string>(value));
-    }
-    ::setenv("HOME", (root / "home").c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>("loopster"), nullptr};
-    // A folder's mode does not stop root, whom only the folder in the lock's place stops.
-    std::vector<bool> cases{false};
-    if (::geteuid() != 0) {
-        cases.push_back(true);
-    }
-    for (const bool unwritable : cases) {
-        const std::filesystem::path runtime = root / (unwritable ? "read-only" : "blocked");
-        std::filesystem::create_directories(runtime);
-        if (unwritable) {
-            std::filesystem::permissions(
-                runtime, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-        } else {
-            std::filesystem::create_directory(runtime / "loopster.lock");
-        }
-        const std::filesystem::path cache = root / ("cache-" + std::to_string(unwritable));
-        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
-        PosixProcess first(1, argv.data());
-        PosixProcess second(1, argv.data());
-        EXPECT_FALSE(first.previousInstance());
-        EXPECT_TRUE(second.previousInstance()) << runtime;
-        EXPECT_TRUE(std::filesystem::is_regular_file(cache / "loopster" / "instance.lock"));
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    }
-    for (const auto& [name, value] : saved) {
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    std::filesystem::remove_all(root);
-}
-
-TEST(PosixProcessTest, WithoutRuntimeOrCacheFolderEachUserHasALockOfTheirOwn) {
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
-        const char* value = std::getenv(name);
-        saved.emplace_back(name,
-                           value == nullptr ? std::nullopt : std::optional<std::string>(value));
-        ::unsetenv(name);
-    }
-    // Without $HOME the password database still names the user's own home.
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr) {
-        EXPECT_EQ(instanceLockPaths().front(),
-                  std::string(entry->pw_dir) + "/.cache/loopster/instance.lock");
-    }
-    // A home that is a plain file has no cache folder: the lock in /tmp is still this user's.
-    const std::string perUser = "/tmp/loopster-" + std::to_string(::getuid()) + ".lock";
-    const std::filesystem::path plain =
-        std::filesystem::temp_directory_path() / ("loopster-home-" + std::to_string(::getpid()));
-    std::ofstream(plain) << "";
-    ::setenv("HOME", plain.c_str(), 1);
-    EXPECT_EQ(instanceLockPaths().back(), perUser);
-    std::filesystem::remove(plain);
-
-    for (const auto& [name, value] : saved) {
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
 }
 
 }  // namespace
