@@ -51,6 +51,20 @@ fail() {
 running() { kill -0 "$1" 2>/dev/null; }
 ended() { ! running "$1"; }
 
+# The SysV shared-memory segments that the process $1 made.
+segments_by() { ipcs -m -p | awk -v pid="$1" '$3 == pid { print $1 }'; }
+
+# Fails unless the process $1 (named $2 in what it says) shares no memory with the X server, and
+# after a SIGKILL has left none behind: no memory file mapped, no SysV segment made. Reaps it.
+expect_no_shared_memory() {
+    local pid=$1 what=$2
+    ! grep -q 'memfd:' "/proc/$pid/maps" || fail "$what shares a memory file"
+    [ -z "$(segments_by "$pid")" ] || fail "$what made a SysV segment"
+    kill -KILL "$pid"
+    wait "$pid" 2>/dev/null || true
+    [ -z "$(segments_by "$pid")" ] || fail "SIGKILL left a SysV segment of $what behind"
+}
+
 # Waits up to 5 s for the saver, $saver_pid, to end by itself after what $1 says, and requires
 # exit code 0; says how long it took.
 expect_end() {

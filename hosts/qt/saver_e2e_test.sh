@@ -170,13 +170,8 @@ kill "$bus_pid"
 # --- On X11 the saver shares no memory with the server (the server inks the pen's pixels), so
 # killed outright it leaves none behind.
 
-segments_by() { ipcs -m -p | awk -v pid="$1" '$3 == pid { print $1 }'; }
 start_saver
-! grep -q 'memfd:' "/proc/$saver_pid/maps" || fail "the saver shares a memory file"
-[ -z "$(segments_by "$saver_pid")" ] || fail "the saver made a SysV segment"
-kill -KILL "$saver_pid"
-wait "$saver_pid" 2>/dev/null || true
-[ -z "$(segments_by "$saver_pid")" ] || fail "SIGKILL left a SysV segment behind"
+expect_no_shared_memory "$saver_pid" "the saver"
 echo "ok: the saver shares no memory with the X server, and SIGKILL leaves none behind"
 
 # --- A back buffer or a window that cannot be had: one line naming the size and the cause, and

@@ -40,10 +40,6 @@ start_private_xvfb 1280x720 "$work" 800x600
 screen1="$DISPLAY.1"
 root1=$(xwininfo -root -display "$screen1" | awk '/Window id:/ { print $4 }')
 
-# The shared-memory segments that a process made; once it has ended, the X server must have let go
-# of them too, which removes them.
-segments_by() { ipcs -m -p | awk -v pid="$1" '$3 == pid { print $1 }'; }
-
 # Starts the hack with the given environment and options in the background; sets hack_pid.
 start_hack() {
     # Not holding the test window's resize pipe, whose end closes the window.
@@ -77,11 +73,7 @@ expect_signal_end TERM
 start_hack "$hack" --window-id "$root1"
 poll_until 10 env DISPLAY="$screen1" bash -c ". '$here/../../scripts/e2e-lib.sh'; centre_has_ink '$work/shot.ppm'" ||
     fail "no curve before SIGKILL"
-! grep -q 'memfd:' "/proc/$hack_pid/maps" || fail "the hack shares a memory file"
-[ -z "$(segments_by "$hack_pid")" ] || fail "the hack made a SysV segment"
-kill -KILL "$hack_pid"
-wait "$hack_pid" 2>/dev/null || true
-[ -z "$(segments_by "$hack_pid")" ] || fail "SIGKILL left a SysV segment behind"
+expect_no_shared_memory "$hack_pid" "the hack"
 echo "ok: SIGKILL leaves no shared memory behind"
 
 # Held on one pattern and frame (LOOPSTER_TEST_PIN), screen 1 (800 x 600) is loopster-lab's

@@ -161,6 +161,13 @@ for path in sys.argv[1:]:
 PY
 }
 
+# Fails, saying that what $3 names changed them, unless the snapshots $1 and $2 hold the same
+# files and the same registry.
+expect_same_snapshots() {
+    diff "$1.files" "$2.files" >&2 || fail "$3 changed the files"
+    diff "$1.registry" "$2.registry" >&2 || fail "$3 changed the registry"
+}
+
 # Without these the system stretches the installer's pages at 150 and 200 % and draws its
 # controls in the old style.
 grep -aq '>true</dpiAware>' "$setup" || fail "the installer does not declare DPI awareness"
@@ -227,10 +234,7 @@ uninstall_switches=$(sed -n 's/^"[^"]*" \(.*\)$/\1/p' <<<"$uninstaller")
 code=$(run_wait "$uninstall_program" /S)
 [ "$code" -eq 0 ] || fail "the silent uninstaller ended with code $code"
 snapshot "$workdir/after"
-diff "$workdir/before.files" "$workdir/after.files" >&2 ||
-    fail "the uninstall left files other than before the install"
-diff "$workdir/before.registry" "$workdir/after.registry" >&2 ||
-    fail "the uninstall left the registry other than before the install"
+expect_same_snapshots "$workdir/before" "$workdir/after" "the install and uninstall"
 echo "  uninstalled: the files and the registry are as before the install"
 
 echo "uninstall while the saver runs, and with the system folder unwritable"
@@ -259,10 +263,8 @@ still_installed() {
     local before=$failures
     "$wineserver" -w
     snapshot "$workdir/in-use-refused"
-    diff "$workdir/in-use-installed.files" "$workdir/in-use-refused.files" >&2 ||
-        fail "$1: the refused uninstall changed the files"
-    diff "$workdir/in-use-installed.registry" "$workdir/in-use-refused.registry" >&2 ||
-        fail "$1: the refused uninstall changed the registry"
+    expect_same_snapshots "$workdir/in-use-installed" "$workdir/in-use-refused" \
+        "$1: the refused uninstall"
     [ "$failures" -eq "$before" ]
 }
 if [ ${#target_option[@]} -ne 0 ]; then
@@ -307,10 +309,8 @@ code=$(run_wait "$uninstall_program" /S)
 "$wine" wineboot -r >/dev/null 2>&1 || true
 "$wineserver" -w
 snapshot "$workdir/in-use-after"
-diff "$workdir/in-use-before.files" "$workdir/in-use-after.files" >&2 ||
-    fail "the uninstall after the refusals left files"
-diff "$workdir/in-use-before.registry" "$workdir/in-use-after.registry" >&2 ||
-    fail "the uninstall after the refusals left the registry other than before the install"
+expect_same_snapshots "$workdir/in-use-before" "$workdir/in-use-after" \
+    "the install, the refusals and the uninstall after them"
 echo "  once the saver ended, the uninstall (and a restart) left nothing"
 
 echo "an older loopster installed"
@@ -347,10 +347,7 @@ code=$(run_wait "$setup" /S /ACTIVE)
 rmdir "$probe"
 [ "$code" -ne 0 ] || fail "setup.exe reported success without writing the system folder"
 snapshot "$workdir/refused-after"
-diff "$workdir/refused-before.files" "$workdir/refused-after.files" >&2 ||
-    fail "a refused install left files behind"
-diff "$workdir/refused-before.registry" "$workdir/refused-after.registry" >&2 ||
-    fail "a refused install changed the registry"
+expect_same_snapshots "$workdir/refused-before" "$workdir/refused-after" "a refused install"
 echo "  refused with code $code; nothing installed"
 
 if [ "$failures" -ne 0 ]; then

@@ -399,33 +399,33 @@ else
     fail "the saver window did not appear"
 fi
 
-echo "/s: click"
-start_saver /s
-saver_pid=$last_pid
-if wait_window --classname '^loopster\.scr$' >/dev/null; then
-    sleep 0.3
-    # At the parked position, so that no pointer movement comes first.
-    xdotool click 1
-    wait_exit "$saver_pid" 5 || fail "/s is still running 5 s after a click"
-else
-    fail "the saver window did not appear"
-fi
-
-echo "/s: the mouse wheel"
-start_saver /s
-saver_pid=$last_pid
-if wait_window --classname '^loopster\.scr$' >/dev/null; then
-    sleep 0.3
-    # Buttons 4 and 5 are the wheel's turns in X; Wine makes them WM_MOUSEWHEEL.
-    xdotool click 5
-    if ! wait_exit "$saver_pid" 5; then
-        fail "/s is still running 5 s after a turn of the wheel"
-        xdotool key shift
-        wait_exit "$saver_pid" 5 || true
+# Starts /s and, once its window is up, ends it with the xdotool command given; fails when the
+# saver is still running 5 s later (and ends it with a key), or when no window appeared.
+end_saver_with() {
+    local what=$1
+    shift
+    start_saver /s
+    saver_pid=$last_pid
+    if wait_window --classname '^loopster\.scr$' >/dev/null; then
+        sleep 0.3
+        xdotool "$@"
+        if ! wait_exit "$saver_pid" 5; then
+            fail "/s is still running 5 s after $what"
+            xdotool key shift
+            wait_exit "$saver_pid" 5 || true
+        fi
+    else
+        fail "the saver window did not appear"
     fi
-else
-    fail "the saver window did not appear"
-fi
+}
+
+# At the parked position, so that no pointer movement comes first.
+echo "/s: click"
+end_saver_with "a click" click 1
+
+# Buttons 4 and 5 are the wheel's turns in X; Wine makes them WM_MOUSEWHEEL.
+echo "/s: the mouse wheel"
+end_saver_with "a turn of the wheel" click 5
 
 echo "/s: pointer movement"
 start_saver /s
