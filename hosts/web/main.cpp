@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "common/error_guard.h"
 #include "common/numeric.h"
@@ -28,7 +29,7 @@ struct WebSaver {
     StandardRandom random;
     WebCanvas canvas;
     WebSurfaces surfaces{canvas};
-    WebGdi gdi{canvas};
+    RasterGdi gdi{canvas};
     LocalStorageFiles files;
     WebProcess process;
     WebDesktop desktop;
@@ -83,8 +84,10 @@ EMSCRIPTEN_KEEPALIVE int loopster_start(int width, int height, int reducedMotion
                                         int pinFrame) {
     using namespace loopster;
     saver = std::make_unique<WebSaver>();
-    saver->canvas.resize(width, height);
     return fromPage([&] {
+        if (!saver->canvas.resize(width, height)) {
+            throw std::runtime_error(noBufferMessage(width, height));
+        }
         saver->config = std::make_unique<Config>(saver->view, saver->files, saver->desktop,
                                                  saver->process, saver->locations);
         setSaverStartValues(saver->files, saver->locations.settingsFile, *saver->config,
@@ -141,7 +144,8 @@ EMSCRIPTEN_KEEPALIVE int loopster_frame(double time) {
 // The canvas now has `width` x `height` device pixels: the buffer follows at once, the curve's
 // mapping within a moment.
 EMSCRIPTEN_KEEPALIVE void loopster_resize(int width, int height) {
-    saver->canvas.resize(width, height);
+    // Without the memory for the new size the canvas stays black until a size that fits.
+    static_cast<void>(saver->canvas.resize(width, height));
     saver->canvas.present();
 }
 

@@ -99,35 +99,22 @@ float WebClock::secondsSinceMidnight() {
     return static_cast<float>(loopster_js_seconds_since_midnight());
 }
 
+namespace {
+
+// The canvas's ImageData holds red, green, blue and alpha in that order in memory: a 32-bit pixel
+// with red in its lowest byte, where the drawing calls give 0xFFRRGGBB.
+std::uint32_t canvasPixel(std::uint32_t rgb) {
+    return (rgb & 0xFF00FF00u) | ((rgb >> 16) & 0xFFu) | ((rgb & 0xFFu) << 16);
+}
+
+}  // namespace
+
 void WebCanvas::setBackColor(std::int32_t colour) {
-    m_background = pixelOf(colour);
+    m_background = canvasPixel(toRgb32(colour));
 }
 
-void WebCanvas::fill(const DamageRect& area, std::uint32_t pixel) {
-    for (std::int32_t y = area.top; y < area.bottom; ++y) {
-        const auto row = static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
-        std::fill(m_pixels.begin() +
-                      static_cast<std::ptrdiff_t>(row + static_cast<std::size_t>(area.left)),
-                  m_pixels.begin() +
-                      static_cast<std::ptrdiff_t>(row + static_cast<std::size_t>(area.right)),
-                  pixel);
-    }
-}
-
-// Only the tiles the curve inked are cleared, while the background stays the colour the buffer
-// was filled with; another background fills the whole buffer.
 void WebCanvas::cls() {
-    if (m_background == m_filledWith) {
-        for (const DamageRect& tile : m_damage.takeInked()) {
-            fill(tile, m_background);
-        }
-        return;
-    }
-    const DamageRect all{0, 0, m_width, m_height};
-    fill(all, m_background);
-    m_damage.forgetInked();
-    m_damage.addChanged(all);
-    m_filledWith = m_background;
+    m_ink.clear(m_background);
 }
 
 void WebCanvas::close() {
@@ -136,27 +123,27 @@ void WebCanvas::close() {
     }
 }
 
-void WebCanvas::resize(int width, int height) {
-    m_width = std::max(width, 1);
-    m_height = std::max(height, 1);
-    m_pixels.assign(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height),
-                    m_background);
-    m_filledWith = m_background;
-    m_damage.resize(m_width, m_height);
-    m_damage.addChanged(DamageRect{0, 0, m_width, m_height});
+bool WebCanvas::resize(int width, int height) {
+    if (!m_memory.allocate(std::max(width, 1), std::max(height, 1))) {
+        return false;
+    }
+    const PixelRows rows = m_memory.rows();
+    m_ink.reset(rows, m_background);
+    m_ink.damage().addChanged(DamageRect{0, 0, rows.width, rows.height});
+    return true;
 }
 
-void WebCanvas::polyline(const CurvePoint* points, int count, int penWidth, std::uint32_t pixel) {
-    const PixelRows rows{m_pixels.data(), static_cast<std::size_t>(m_width), m_width, m_height};
-    drawPolyline(rows, points, count, penWidth, pixel, &m_damage);
+void WebCanvas::polyline(const CurvePoint* points, int count, int penWidth, std::uint32_t colour) {
+    m_ink.polyline(points, count, penWidth, canvasPixel(colour));
 }
 
 void WebCanvas::present() {
-    const DamageRect changed = DamageTracker::bounds(m_damage.takeChanged());
+    const DamageRect changed = DamageTracker::bounds(m_ink.damage().takeChanged());
     if (changed.empty()) {
         return;
     }
-    loopster_js_present(m_pixels.data(), m_width, m_height, changed.left, changed.top,
+    const PixelRows& rows = m_ink.rows();
+    loopster_js_present(rows.pixels, rows.width, rows.height, changed.left, changed.top,
                         changed.right, changed.bottom);
 }
 
@@ -167,42 +154,6 @@ bool WebSurfaces::layout() {
     m_width = m_canvas.scaleWidth();
     m_height = m_canvas.scaleHeight();
     return true;
-}
-
-std::uint32_t pixelOf(std::int32_t colour) {
-    const auto value = static_cast<std::uint32_t>(colour);
-    const std::uint32_t red = value & 0xFFu;
-    const std::uint32_t green = (value >> 8) & 0xFFu;
-    const std::uint32_t blue = std::min<std::uint32_t>(value >> 16, 0xFFu);
-    return 0xFF000000u | (blue << 16) | (green << 8) | red;
-}
-
-Handle WebGdi::CreatePen(int /*style*/, int width, std::int32_t colour) {
-    const Handle handle = m_nextPen++;
-    m_pens.emplace(handle, Pen{std::max(width, 1), pixelOf(colour)});
-    return handle;
-}
-
-Handle WebGdi::SelectObject(Handle /*dc*/, Handle pen) {
-    const Handle previous = m_selected;
-    m_selected = pen;
-    return previous;
-}
-
-bool WebGdi::Polyline(Handle dc, const CurvePoint* points, int count) {
-    const auto pen = m_pens.find(m_selected);
-    if (dc != WebCanvas::kDeviceContext || pen == m_pens.end() || count < 2) {
-        return false;
-    }
-    m_canvas.polyline(points, count, pen->second.width, pen->second.pixel);
-    return true;
-}
-
-bool WebGdi::DeleteObject(Handle pen) {
-    if (pen == m_selected) {
-        m_selected = 0;
-    }
-    return m_pens.erase(pen) == 1;
 }
 
 std::string LocalStorageFiles::lookup(const std::string& path) {

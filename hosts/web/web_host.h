@@ -6,12 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "core/raster/damage.h"
+#include "core/raster/buffer_ink.h"
+#include "core/raster/raster_gdi.h"
 #include "core/saver/saver_surfaces.h"
 #include "seam/clock.h"
 #include "seam/config_view.h"
@@ -47,13 +47,14 @@ class WebEventLoop final : public EventLoop {
 };
 
 // The canvas in device pixels, and its back buffer: 32-bit pixels whose bytes in memory are red,
-// green, blue and alpha, the order of the canvas's ImageData.
-class WebCanvas final : public SaverWindow {
+// green, blue and alpha, the order of the canvas's ImageData. The core's buffer drawing (BufferInk)
+// inks and clears it; the drawing calls (RasterGdi) hand it each polyline.
+class WebCanvas final : public SaverWindow, public RasterSurface {
   public:
     void setEventHandler(SaverWindowEvents* handler) override { m_handler = handler; }
     SaverWindowEvents* handler() const { return m_handler; }
-    int scaleHeight() override { return m_height; }
-    int scaleWidth() override { return m_width; }
+    int scaleHeight() override { return m_ink.rows().height; }
+    int scaleWidth() override { return m_ink.rows().width; }
     void setBackColor(std::int32_t colour) override;
     void show() override {}
     Handle hDC() override { return kDeviceContext; }
@@ -61,10 +62,12 @@ class WebCanvas final : public SaverWindow {
     // Closing the saver window ends the saver, by its own close event.
     void close() override;
 
-    // A new size, in device pixels: the buffer starts black and all of it is to be shown.
-    void resize(int width, int height);
-    // Draws a polyline into the buffer and notes what it inked.
-    void polyline(const CurvePoint* points, int count, int penWidth, std::uint32_t pixel);
+    // A new size, in device pixels: the buffer starts black and all of it is to be shown. False
+    // when there is no memory for it.
+    bool resize(int width, int height);
+    // Draws a polyline (its colour a 0xFFRRGGBB pixel, as the drawing calls give it) into the
+    // buffer and notes what it inked.
+    void polyline(const CurvePoint* points, int count, int penWidth, std::uint32_t colour) override;
     // Hands the rectangle around everything changed since the last call to the page, which
     // copies it from the buffer onto the canvas; nothing when nothing changed.
     void present();
@@ -72,17 +75,11 @@ class WebCanvas final : public SaverWindow {
     static constexpr Handle kDeviceContext = 0x10;
 
   private:
-    void fill(const DamageRect& area, std::uint32_t pixel);
-
     SaverWindowEvents* m_handler = nullptr;
-    int m_width = 0;
-    int m_height = 0;
-    std::vector<std::uint32_t> m_pixels;
+    PixelBuffer m_memory;
+    BufferInk m_ink;
+    // The background as a pixel of the buffer.
     std::uint32_t m_background = 0xFF000000u;
-    // The colour the whole buffer was last filled with; a clear takes away only the ink while
-    // the background has stayed the same.
-    std::uint32_t m_filledWith = 0xFF000000u;
-    DamageTracker m_damage;
 };
 
 // The one canvas as the set of saver windows: a canvas that changed its size counts as a
@@ -99,30 +96,6 @@ class WebSurfaces final : public SaverSurfaces {
     WebCanvas& m_canvas;
     int m_width = -1;
     int m_height = -1;
-};
-
-// The colour of the system's encoding (red + 256 * green + 65536 * blue) as a pixel of the
-// buffer; a part above 255 (only 16777216 has one) is held at 255.
-std::uint32_t pixelOf(std::int32_t colour);
-
-class WebGdi final : public Gdi {
-  public:
-    explicit WebGdi(WebCanvas& canvas) : m_canvas(canvas) {}
-    Handle CreatePen(int style, int width, std::int32_t colour) override;
-    Handle SelectObject(Handle dc, Handle pen) override;
-    bool Polyline(Handle dc, const CurvePoint* points, int count) override;
-    bool DeleteObject(Handle pen) override;
-
-  private:
-    struct Pen {
-        int width;
-        std::uint32_t pixel;
-    };
-
-    WebCanvas& m_canvas;
-    std::map<Handle, Pen> m_pens;
-    Handle m_nextPen = 0x1000;
-    Handle m_selected = 0;
 };
 
 // Files as the page keeps them: one localStorage item per path, holding the file's text.
