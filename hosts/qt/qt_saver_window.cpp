@@ -417,7 +417,8 @@ class SaverWidget final : public QWidget, private QAbstractNativeEventFilter {
     [[noreturn]] void fail(const std::string& line) {
         m_process.showFatalError(line);
         m_process.endProcess(1);
-        // Not reached: the compiler does not carry the promise of a virtual call over.
+        // Not reached. GCC 12 does not take a virtual call as [[noreturn]] even though endProcess
+        // is declared so, and would warn that this function returns.
         std::abort();
     }
 
