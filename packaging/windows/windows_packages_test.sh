@@ -243,8 +243,17 @@ snapshot "$workdir/in-use-before"
 code=$(run_wait "$setup" /S /ACTIVE)
 [ "$code" -eq 0 ] || fail "setup.exe /S /ACTIVE ended with code $code"
 snapshot "$workdir/in-use-installed"
-install_location=$(reg_value "$uninstall_key" InstallLocation)
-uninstall_program=$(sed -n 's/^"\([^"]*\)" .*$/\1/p' <<<"$(reg_value "$uninstall_key" QuietUninstallString)")
+# A registry query that starts while the wine server of the install is still going down can come
+# back empty; the entry is read until it answers.
+for _ in $(seq 20); do
+    install_location=$(reg_value "$uninstall_key" InstallLocation)
+    uninstall_program=$(sed -n 's/^"\([^"]*\)" .*$/\1/p' <<<"$(reg_value "$uninstall_key" QuietUninstallString)")
+    [ -n "$install_location" ] && [ -n "$uninstall_program" ] && break
+    sleep 0.5
+done
+[ -n "$install_location" ] && [ -n "$uninstall_program" ] ||
+    fail "setup.exe /S /ACTIVE left no readable uninstall entry"
+echo "  installed again; the uninstaller is $uninstall_program"
 # Run in place (_?=), the uninstaller returns its own exit code; the saver may still run, so this
 # waits for the uninstaller alone. NSIS reads _?= only unquoted and last, which Wine's own
 # quoting of arguments would break: a batch file (in the temporary folder, which the snapshots
